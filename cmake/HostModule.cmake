@@ -2,8 +2,9 @@
 # loads once per image instance. Module sources are compiled as on the firmware side
 # (freestanding, no exceptions, no RTTI); only the backend of the base layer differs.
 
-set(BOARDFW_MODULE_FLAGS -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
+set(BOARDFW_MODULE_FLAGS -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics -funwind-tables
     -fvisibility=hidden)
+# (unwind tables let the simulator end a run that is stuck in module code, e.g. an error stop)
 
 # The entry glue each module kind uses (Base/EntryPoint/<Glue>EntryPoint.cpp).
 function(boardfw_entry_glue glue out)
