@@ -1,0 +1,94 @@
+# Firmware builds of the modules: PE/COFF images (PE32+ for X64, PE32 for IA32) that UEFI
+# firmware loads, compiled by clang for a Windows target and linked by lld-link. The same sources
+# as the host build; the base layer's native backend replaces the host one.
+
+# The firmware compiler must be clang whatever compiler builds the host code.
+find_program(BOARDFW_FIRMWARE_CLANG NAMES clang++ REQUIRED)
+find_program(BOARDFW_LLD_LINK NAMES lld-link REQUIRED)
+
+set(BOARDFW_FIRMWARE_FLAGS -std=c++20 -ffreestanding -fno-exceptions -fno-rtti
+    -fno-threadsafe-statics -fno-stack-protector -fno-asynchronous-unwind-tables
+    -mno-stack-arg-probe -Os -fshort-wchar -ffunction-sections -fdata-sections
+    -Wall -Wextra -Werror)
+# (no stack probes: nothing provides __chkstk in firmware)
+
+# add_firmware_image(<name> ARCH <X64|IA32> ALIGN <bytes> ENTRY_GLUE <Dxe|Pei>
+#                    ENTRY_POINT <function> SOURCES <files...> [DEFINITIONS <defs...>]
+#                    [INCLUDE_DIRS <dirs...>] [OUTPUT_NAME <file stem>] [APPLICATION])
+# Builds <build>/images/<stem>.efi and its link map <build>/images/<stem>.map
+# (target <name>Image, part of ALL). <stem> defaults to <name>. The image is a boot service
+# driver (subsystem 11), or a UEFI application (subsystem 10) with APPLICATION.
+function(add_firmware_image name)
+  cmake_parse_arguments(ARG "APPLICATION" "ARCH;ALIGN;ENTRY_GLUE;ENTRY_POINT;OUTPUT_NAME"
+                        "SOURCES;DEFINITIONS;INCLUDE_DIRS" ${ARGN})
+  foreach(required ARCH ALIGN ENTRY_GLUE ENTRY_POINT SOURCES)
+    if(NOT ARG_${required})
+      message(FATAL_ERROR "add_firmware_image(${name}): ${required} is required")
+    endif()
+  endforeach()
+  if(ARG_ARCH STREQUAL "X64")
+    set(target_flags --target=x86_64-unknown-windows -mno-red-zone)
+    set(machine x64)
+  elseif(ARG_ARCH STREQUAL "IA32")
+    set(target_flags --target=i686-unknown-windows)
+    set(machine x86)
+  else()
+    message(FATAL_ERROR "add_firmware_image(${name}): ARCH must be X64 or IA32")
+  endif()
+  if(NOT ARG_OUTPUT_NAME)
+    set(ARG_OUTPUT_NAME ${name})
+  endif()
+  if(ARG_APPLICATION)
+    set(subsystem efi_application)
+  else()
+    set(subsystem efi_boot_service_driver)
+  endif()
+
+  boardfw_entry_glue(${ARG_ENTRY_GLUE} glue)
+  set(include_flags)
+  foreach(dir ${BOARDFW_INCLUDE_DIRS} ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_INCLUDE_DIRS})
+    list(APPEND include_flags -I${dir})
+  endforeach()
+  set(define_flags -DMODULE_ENTRY_POINT=${ARG_ENTRY_POINT})
+  foreach(def ${ARG_DEFINITIONS})
+    list(APPEND define_flags -D${def})
+  endforeach()
+
+  set(object_dir ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${name}Image.dir)
+  set(objects)
+  foreach(source ${ARG_SOURCES} ${BOARDFW_BASE_LIBRARY_SOURCES} ${BOARDFW_BASE_NATIVE_SOURCES}
+                 ${glue})
+    get_filename_component(source ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    # Objects mirror the source tree so that equal file names in two folders do not collide.
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
+    string(REPLACE "../" "__/" relative ${relative})
+    set(object ${object_dir}/${relative}.obj)
+    add_custom_command(
+      OUTPUT ${object}
+      COMMAND ${BOARDFW_FIRMWARE_CLANG} ${target_flags} ${BOARDFW_FIRMWARE_FLAGS} ${include_flags}
+              ${define_flags} -MD -MF ${object}.d -c ${source} -o ${object}
+      DEPENDS ${source}
+      DEPFILE ${object}.d
+      COMMENT "Compiling ${relative} for ${ARG_OUTPUT_NAME}.efi"
+      COMMAND_EXPAND_LISTS VERBATIM)
+    list(APPEND objects ${object})
+  endforeach()
+
+  # /driver only silences lld-link's warning about /align below the page size; it sets no header
+  # bit. /WX keeps every other link warning fatal. /Brepro makes the image reproducible.
+  set(image ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.efi)
+  set(map ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.map)
+  add_custom_command(
+    OUTPUT ${image} ${map}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/images
+    COMMAND ${BOARDFW_LLD_LINK} /nologo /WX /nodefaultlib /subsystem:${subsystem}
+            /entry:_ModuleEntryPoint /dll /driver /align:${ARG_ALIGN} /filealign:32 /opt:ref
+            /opt:icf /Brepro /machine:${machine} /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
+            /map:${map} /out:${image} ${objects}
+    DEPENDS ${objects}
+    COMMENT "Linking images/${ARG_OUTPUT_NAME}.efi"
+    COMMAND_EXPAND_LISTS VERBATIM)
+  add_custom_target(${name}Image ALL DEPENDS ${image})
+  set_target_properties(${name}Image PROPERTIES BOARDFW_IMAGE ${image} BOARDFW_IMAGE_MAP ${map}
+                        BOARDFW_IMAGE_ARCH ${ARG_ARCH})
+endfunction()
