@@ -1,0 +1,20 @@
+// S3 save library: the shared private record of the S3 save table, locked at ready-to-lock and
+// handed into SMRAM at ready-to-boot.
+#pragma once
+#include <Uefi.h>
+#include <S3SaveTable.h>
+
+// The record this module uses; NULL until set-up created or adopted it.
+extern TarnS3LibPrivateData *mTarnS3LibPrivateData;
+// Created only by the module that created the record; NULL otherwise.
+extern EFI_EVENT mTarnS3ReadyToLockEvent;
+extern EFI_EVENT mTarnS3CloseTableEvent;
+// Taken from MSR 0xC0010058 at set-up when the window is enabled there.
+extern UINT64 mPciExpressWindowBase;
+extern UINT32 mPciExpressWindowSize;
+
+EFI_STATUS S3SaveLibSetup(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
+VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *Context);
+VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *Context);
+// 0 when the table's signature and boundary marker are right, 7 otherwise.
+UINT32 CheckS3Table();
