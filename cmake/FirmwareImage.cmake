@@ -75,7 +75,8 @@ function(add_firmware_image name)
   endforeach()
 
   # /driver only silences lld-link's warning about /align below the page size; it sets no header
-  # bit. /WX keeps every other link warning fatal. /Brepro makes the image reproducible.
+  # bit. /WX keeps every other link warning fatal. A fixed timestamp keeps the image reproducible
+  # without the debug directory that /Brepro would add.
   set(image ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.efi)
   set(map ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.map)
   add_custom_command(
@@ -83,7 +84,7 @@ function(add_firmware_image name)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/images
     COMMAND ${BOARDFW_LLD_LINK} /nologo /WX /nodefaultlib /subsystem:${subsystem}
             /entry:_ModuleEntryPoint /dll /driver /align:${ARG_ALIGN} /filealign:32 /opt:ref
-            /opt:icf /Brepro /machine:${machine} /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
+            /opt:icf /timestamp:0 /machine:${machine} /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
             /map:${map} /out:${image} ${objects}
     DEPENDS ${objects}
     COMMENT "Linking images/${ARG_OUTPUT_NAME}.efi"
