@@ -1,0 +1,102 @@
+#include "SmmServices.h"
+#include <Guids.h>
+#include <Library/BaseMemoryLib.h>
+#include <Library/UefiBootServicesTableLib.h>
+
+EFI_SMM_SYSTEM_TABLE2 *gSmst;
+
+namespace {
+
+EFI_SMRAM_DESCRIPTOR *mSmramRanges;
+UINTN mSmramRangeCount;
+VOID *mHobList;
+PCD_PROTOCOL *mPcd;
+
+} // namespace
+
+VOID LocateSmst() {
+  EFI_SMM_BASE2_PROTOCOL *SmmBase = nullptr;
+  gBS->LocateProtocol(const_cast<EFI_GUID *>(&EFI_SMM_BASE2_PROTOCOL_GUID), nullptr,
+                      reinterpret_cast<VOID **>(&SmmBase));
+  if (SmmBase != nullptr) {
+    SmmBase->GetSmstLocation(SmmBase, &gSmst);
+  }
+}
+
+VOID LoadSmramRanges() {
+  EFI_SMM_ACCESS2_PROTOCOL *SmmAccess = nullptr;
+  gBS->LocateProtocol(const_cast<EFI_GUID *>(&EFI_SMM_ACCESS2_PROTOCOL_GUID), nullptr,
+                      reinterpret_cast<VOID **>(&SmmAccess));
+  if (SmmAccess == nullptr) {
+    return;
+  }
+  UINTN MapSize = 0;
+  SmmAccess->GetCapabilities(SmmAccess, &MapSize, nullptr);
+  const UINTN Allocated = MapSize;
+  mSmramRanges = static_cast<EFI_SMRAM_DESCRIPTOR *>(AllocateSmramPool(Allocated));
+  if (mSmramRanges == nullptr) {
+    return;
+  }
+  SmmAccess->GetCapabilities(SmmAccess, &MapSize, mSmramRanges);
+  // A map that grew between the two calls was not written; never count past the buffer.
+  mSmramRangeCount = (MapSize < Allocated ? MapSize : Allocated) / sizeof(EFI_SMRAM_DESCRIPTOR);
+}
+
+VOID ReleaseSmramRanges() {
+  if (mSmramRanges == nullptr) {
+    return;
+  }
+  ReleasePool(mSmramRanges);
+  mSmramRanges = nullptr;
+  mSmramRangeCount = 0;
+}
+
+VOID *AllocateSmramPool(UINTN Size) {
+  VOID *Buffer = nullptr;
+  if (gSmst == nullptr ||
+      EFI_ERROR(gSmst->SmmAllocatePool(EfiRuntimeServicesData, Size, &Buffer))) {
+    return nullptr;
+  }
+  return Buffer;
+}
+
+BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS Address) {
+  for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {
+    const EFI_SMRAM_DESCRIPTOR &Range = mSmramRanges[Index];
+    if (Address >= Range.CpuStart && Address - Range.CpuStart < Range.PhysicalSize) {
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+VOID ReleasePool(VOID *Buffer) {
+  if (AddressInSmram(reinterpret_cast<UINTN>(Buffer))) {
+    gSmst->SmmFreePool(Buffer);
+  } else {
+    gBS->FreePool(Buffer);
+  }
+}
+
+VOID *FindHobList() {
+  if (mHobList != nullptr) {
+    return mHobList;
+  }
+  for (UINTN Index = 0; Index < gST->NumberOfTableEntries; Index++) {
+    const EFI_CONFIGURATION_TABLE &Entry = gST->ConfigurationTable[Index];
+    if (CompareGuid(&Entry.VendorGuid, &EFI_HOB_LIST_GUID)) {
+      mHobList = Entry.VendorTable;
+      break;
+    }
+  }
+  return mHobList;
+}
+
+PCD_PROTOCOL *LocatePcdService() {
+  if (mPcd == nullptr &&
+      EFI_ERROR(gBS->LocateProtocol(const_cast<EFI_GUID *>(&PCD_PROTOCOL_GUID), nullptr,
+                                    reinterpret_cast<VOID **>(&mPcd)))) {
+    mPcd = nullptr;
+  }
+  return mPcd;
+}
