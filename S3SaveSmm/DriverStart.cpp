@@ -1,0 +1,62 @@
+#include "DriverStart.h"
+#include "DriverMain.h"
+#include "HeapTransfer.h"
+#include "S3SaveLib.h"
+#include "SmmServices.h"
+#include "Debug/DebugPrint.h"
+#include "Debug/ErrorStop.h"
+#include <Library/SetJump.h>
+#include <Library/UefiBootServicesTableLib.h>
+#include <Library/UefiRuntimeServicesTableLib.h>
+
+namespace {
+
+constexpr UINT32 kErrorCloseReadyToLockEvent = 0x90941;
+constexpr UINT32 kErrorCloseCloseTableEvent = 0x90946;
+
+// Globals, not locals: they are read again after LongJump returns to the saved context.
+EFI_STATUS mModuleStatus;
+BASE_LIBRARY_JUMP_BUFFER mReturnContext;
+
+VOID CloseLibraryEvent(EFI_EVENT Event, UINT32 ErrorCode) {
+  if (Event != nullptr && EFI_ERROR(gBS->CloseEvent(Event))) {
+    ErrorStop(ErrorCode);
+  }
+}
+
+} // namespace
+
+EFI_STATUS RunLibrarySetup(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  gImageHandle = ImageHandle;
+  gST = SystemTable;
+  gBS = SystemTable->BootServices;
+  gRT = SystemTable->RuntimeServices;
+  LocateSmst();
+  LoadSmramRanges();
+  FindHobList();
+  // The breakpoint debug channel finds its trace buffer in the heap list.
+  SetUpHeapList();
+  DebugChannelsInitialize();
+  return S3SaveLibSetup(ImageHandle, SystemTable);
+}
+
+VOID RunLibraryTeardown(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
+  CloseLibraryEvent(mTarnS3ReadyToLockEvent, kErrorCloseReadyToLockEvent);
+  CloseLibraryEvent(mTarnS3CloseTableEvent, kErrorCloseCloseTableEvent);
+  ReleaseSmramRanges();
+  // The SMM core frees this image, and with it the heap-list interface.
+  RemoveHeapList();
+}
+
+EFI_STATUS EFIAPI DriverStart(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  RunLibrarySetup(ImageHandle, SystemTable);
+  mModuleStatus = EFI_LOAD_ERROR;
+  if (SetJump(&mReturnContext) == 0) {
+    mModuleStatus = KeepModuleStatus(mModuleStatus, DriverMain(ImageHandle, SystemTable));
+    LongJump(&mReturnContext, 1);
+  }
+  if (EFI_ERROR(mModuleStatus)) {
+    RunLibraryTeardown(ImageHandle, SystemTable);
+  }
+  return mModuleStatus;
+}
