@@ -1,0 +1,44 @@
+// [[fault]] injection: a service call that matches a fault entry returns the entry's status. An
+// error status means the call has no effect; a warning means it is performed and returns the
+// warning.
+#pragma once
+#include "Board/Board.h"
+#include "Core/Status.h"
+#include "Core/Trace.h"
+
+#include <Base.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace boardsim {
+
+struct Injected {
+  std::optional<Status> status;
+  bool Fails() const { return status && IsError(*status); }
+  bool Warns() const { return status && !IsError(*status); }
+  // The status to return for a call that was performed and returned `performed`.
+  Status Apply(Status performed) const { return Warns() ? *status : performed; }
+};
+
+class Faults {
+public:
+  explicit Faults(const std::vector<FaultSpec> &specs);
+
+  // Counts the call against every matching entry. `call` is "Service" or "NAME.Member" (the phase
+  // is added here); `target` names the protocol, PPI or variable the call is about.
+  Injected Check(Phase phase, std::string_view call, std::string_view image,
+                 const EFI_GUID *targetGuid = nullptr, std::string_view targetName = {});
+
+private:
+  struct Entry {
+    FaultSpec spec;
+    Status status;
+    uint32_t seen = 0;
+  };
+  std::vector<Entry> entries_;
+};
+
+} // namespace boardsim

@@ -1,0 +1,102 @@
+#include "Core/Images.h"
+
+#include "Core/Simulator.h"
+
+#include <map>
+
+namespace boardsim {
+
+Phase ImageInstance::phase() const {
+  static constexpr Phase kPhases[] = {Phase::Pei, Phase::Dxe, Phase::Smm};
+  return kPhases[static_cast<int>(kind)];
+}
+
+std::optional<ModuleKind> KindOfModule(const std::string &module) {
+  static const std::map<std::string, ModuleKind> kModules = {
+      {"BoardInfoPei", ModuleKind::Pei},
+      {"BoardInfoDxe", ModuleKind::Dxe},
+      {"S3SaveSmm", ModuleKind::Smm},
+  };
+  auto it = kModules.find(module);
+  if (it == kModules.end()) return std::nullopt;
+  return it->second;
+}
+
+Images::Images(Simulator &sim) : sim_(sim) {}
+
+Images::~Images() {
+  for (auto &image : all_) image->loaded->owner = nullptr;
+}
+
+ImageInstance &Images::Load(const std::string &module) {
+  unsigned copy = 0;
+  for (const auto &image : all_) copy += image->module == module;
+  LoadedImage &loaded = ImageLoader::Acquire(module, copy);
+  auto image = std::make_unique<ImageInstance>(ImageInstance{
+      module + "#" + std::to_string(copy + 1), module, *KindOfModule(module), &loaded, {}, false});
+  loaded.owner = image.get();
+  all_.push_back(std::move(image));
+  return *all_.back();
+}
+
+void Images::Unload(ImageInstance &image) {
+  image.unloaded = true;
+  sim_.Emit("unload", [&](Json &e) { e["image"] = image.name; });
+}
+
+ImageInstance *Images::OwnerOf(const void *code) const {
+  auto address = reinterpret_cast<uintptr_t>(code);
+  for (const auto &image : all_)
+    if (image->loaded->Contains(address)) return image.get();
+  return nullptr;
+}
+
+bool Images::Enter(const void *code, ImageInstance *&target) {
+  if (!code) {
+    sim_.Fault("call through a null interface pointer");
+    return false;
+  }
+  target = OwnerOf(code);
+  if (target && target->unloaded) {
+    sim_.Fault("call into unloaded image " + target->name);
+    return false;
+  }
+  return true;
+}
+
+Images::Frame::Frame(Images &images, ImageInstance *target)
+    : images_(images), target_(target), pushed_(target != nullptr) {
+  if (pushed_) images_.stack_.push_back(target_);
+}
+
+Images::Frame::~Frame() {
+  if (pushed_) images_.stack_.pop_back();
+}
+
+void Images::Frame::Leave() {
+  if (!pushed_) return;
+  images_.stack_.pop_back();
+  pushed_ = false;
+  images_.CheckReadOnly(*target_);
+}
+
+// A PEIM runs from flash: its data cannot change. Report a write and undo it, as the flash would.
+void Images::CheckReadOnly(ImageInstance &image) {
+  if (image.kind != ModuleKind::Pei || !image.loaded->DataChanged()) return;
+  sim_.Fault("write to read-only image " + image.name);
+  image.loaded->Reset();
+}
+
+Json Images::Final() const {
+  Json list = Json::array();
+  for (const auto &image : all_) {
+    Json entry;
+    entry["image"] = image->name;
+    entry["status"] = image->entryStatus ? Json(StatusName(*image->entryStatus)) : Json(nullptr);
+    entry["unloaded"] = image->unloaded;
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+} // namespace boardsim

@@ -1,0 +1,106 @@
+// One simulated boot of one board: the firmware services, the device models, the image
+// instances, and the trace they all report to.
+#pragma once
+#include "Board/Board.h"
+#include "Core/Memory.h"
+#include "Core/Status.h"
+#include "Core/Trace.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+class Machine;
+class Images;
+class Faults;
+class PcdDatabase;
+class VariableStore;
+class PeiCore;
+class DxeCore;
+class SmmCore;
+
+// Thrown to end a run whose processor is stopped for good (an error stop nobody released). It
+// unwinds through module code back to the boot-script runner.
+struct RunHalted {};
+
+enum class Outcome { Completed, Halted };
+
+struct RunResult {
+  Outcome outcome = Outcome::Completed;
+  Json final; // the "final" event
+};
+
+struct SimOptions {
+  bool captureTrace = false;        // keep every event in memory
+  std::ostream *traceOut = nullptr; // and/or stream them as JSON Lines
+};
+
+class Simulator {
+public:
+  Simulator(const Board &board, SimOptions options = {});
+  ~Simulator();
+  Simulator(const Simulator &) = delete;
+  Simulator &operator=(const Simulator &) = delete;
+
+  // Runs the boot script to the end (or to a halt) and returns the outcome and the final state.
+  RunResult Run();
+
+  const Board &board() const { return board_; }
+  Trace &trace() { return trace_; }
+  Memory &memory() { return memory_; }
+  Machine &machine() { return *machine_; }
+  Images &images() { return *images_; }
+  Faults &faults() { return *faults_; }
+  PcdDatabase &pcd() { return *pcd_; }
+  VariableStore &variables() { return *variables_; }
+  PeiCore &pei() { return *pei_; }
+  DxeCore &dxe() { return *dxe_; }
+  SmmCore &smm() { return *smm_; }
+
+  // Simulated time since power-on.
+  uint64_t NowUs() const { return nowUs_; }
+  void AdvanceUs(uint64_t us) { nowUs_ += us; }
+
+  // The phase and image that the next event is reported for: the image whose code is running,
+  // or "platform" in the phase of the current boot step.
+  Phase CurrentPhase() const;
+  std::string CurrentImage() const;
+  void SetStepPhase(Phase phase) { stepPhase_ = phase; }
+
+  template <typename Fill> void Emit(std::string_view ev, Fill &&fill) {
+    if (trace_.On()) trace_.Emit(ev, nowUs_, CurrentPhase(), CurrentImage(), fill);
+  }
+  void Emit(std::string_view ev) {
+    Emit(ev, [](Json &) {});
+  }
+  // Something the firmware would crash on; the run goes on where it safely can.
+  void Fault(const std::string &what);
+  [[noreturn]] void Halt();
+
+  // The simulator whose run is in progress on this thread: firmware tables call plain functions,
+  // which find their simulator here.
+  static Simulator &Current();
+
+private:
+  void RunStep(const BootStep &step);
+  Json Final(Outcome outcome);
+
+  Board board_;
+  Trace trace_;
+  Memory memory_;
+  uint64_t nowUs_ = 0;
+  Phase stepPhase_ = Phase::Pei;
+  std::unique_ptr<Faults> faults_;
+  std::unique_ptr<PcdDatabase> pcd_;
+  std::unique_ptr<VariableStore> variables_;
+  std::unique_ptr<Machine> machine_;
+  std::unique_ptr<Images> images_;
+  std::unique_ptr<PeiCore> pei_;
+  std::unique_ptr<DxeCore> dxe_;
+  std::unique_ptr<SmmCore> smm_;
+  Simulator *previous_ = nullptr;
+};
+
+} // namespace boardsim

@@ -1,0 +1,39 @@
+#include "Core/Trace.h"
+
+namespace boardsim {
+
+const char *PhaseName(Phase phase) {
+  static constexpr const char *kNames[] = {"pei", "dxe", "smm"};
+  return kNames[static_cast<int>(phase)];
+}
+
+Json Trace::Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image) {
+  Json event;
+  event["seq"] = seq_;
+  event["t_us"] = tUs;
+  event["phase"] = PhaseName(phase);
+  event["image"] = image;
+  event["ev"] = ev;
+  return event;
+}
+
+void Trace::Record(Json event) {
+  if (!event.contains("seq")) event["seq"] = seq_;
+  ++seq_;
+  if (stream_) *stream_ << event.dump() << '\n';
+  if (capture_) events_.push_back(std::move(event));
+}
+
+std::string HexBytes(const uint8_t *data, size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(size * 2, '0');
+  for (size_t i = 0; i < size; ++i) {
+    text[2 * i] = kDigits[data[i] >> 4];
+    text[2 * i + 1] = kDigits[data[i] & 0xF];
+  }
+  return text;
+}
+
+std::string HexBytes(const std::vector<uint8_t> &bytes) { return HexBytes(bytes.data(), bytes.size()); }
+
+} // namespace boardsim

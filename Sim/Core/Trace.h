@@ -1,0 +1,54 @@
+// The run's trace: one JSON object per event, in the order things happened. Events are built
+// only while someone listens (a capture for tests and reports, or a stream to a file), so a run
+// with tracing off pays nothing for them.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace boardsim {
+
+using Json = nlohmann::ordered_json;
+
+enum class Phase { Pei, Dxe, Smm };
+const char *PhaseName(Phase phase);
+
+class Trace {
+public:
+  // Keep every event in memory (tests, reports).
+  void Capture(bool on) { capture_ = on; }
+  // Also write each event as one JSON line.
+  void StreamTo(std::ostream *out) { stream_ = out; }
+  bool On() const { return capture_ || stream_ != nullptr; }
+
+  // Records an event; `fill` adds the event's own fields and runs only when tracing is on.
+  template <typename Fill>
+  void Emit(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image, Fill &&fill) {
+    if (!On()) return;
+    Json event = Header(ev, tUs, phase, image);
+    fill(event);
+    Record(std::move(event));
+  }
+  void Record(Json event);
+
+  const std::vector<Json> &Events() const { return events_; }
+  uint64_t Count() const { return seq_; }
+
+private:
+  Json Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image);
+
+  bool capture_ = false;
+  std::ostream *stream_ = nullptr;
+  uint64_t seq_ = 0;
+  std::vector<Json> events_;
+};
+
+// Byte strings appear in the trace as lowercase hex without separators.
+std::string HexBytes(const uint8_t *data, size_t size);
+std::string HexBytes(const std::vector<uint8_t> &bytes);
+
+} // namespace boardsim

@@ -1,0 +1,33 @@
+// The PEI foundation: the PEI services table, the PPI database with its notifications, the PEI
+// pool, and models of the platform PPIs the board's PEI modules meet.
+#pragma once
+#include "Board/Board.h"
+
+#include <memory>
+#include <string>
+
+namespace boardsim {
+
+class Simulator;
+struct ImageInstance;
+
+class PeiCore {
+public:
+  explicit PeiCore(Simulator &sim);
+  ~PeiCore();
+
+  // Installs the PPIs that [services] says exist from the start (traced).
+  void Start();
+  // What GetPeiServicesTablePointer returns in a PEIM (const EFI_PEI_SERVICES **).
+  const void *ServicesTablePointer() const;
+  // Boot-script steps.
+  void InstallPlatformPpi(const std::string &name);
+  void Dispatch(ImageInstance &image);
+  void CallBoardInfoPpi(const BootStep &step);
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+} // namespace boardsim
