@@ -24,3 +24,12 @@ BOOLEAN ChannelEnabledByPrintSetting();
 BOOLEAN ChannelAlwaysPresent();
 VOID ChannelNoConstructor();
 BOOLEAN ChannelKeepsDefaultFilter(UINT64 *Filter);
+
+// Transmit helpers of the channels.
+// Sends one character on the UART at SerialPortBase; FALSE when it never became ready.
+BOOLEAN SerialPortWriteChar(CHAR8 Char);
+// Sends Count bytes on the legacy UART at 0x3F8 in 16-byte bursts; Count when all went out,
+// otherwise 0.
+UINTN UartWrite(CONST UINT8 *Buffer, UINTN Count);
+// Hands Length bytes at Address to the debug agent that watches the breakpoint port.
+VOID BreakpointPortWrite(CONST VOID *Address, UINTN Length);
