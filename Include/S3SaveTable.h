@@ -2,6 +2,7 @@
 // library reads, and the SMM communication message that hands the record into SMRAM.
 #pragma once
 #include <Base.h>
+#include <Pi/PiSmm.h>
 
 // Shared by every module that carries the library; its address is published in a PCD.
 struct TarnS3LibPrivateData {
@@ -42,6 +43,10 @@ struct S3_TABLE_HANDOVER_MESSAGE {
   EFI_PHYSICAL_ADDRESS RecordAddress; // the TarnS3LibPrivateData
 };
 static_assert(sizeof(S3_TABLE_HANDOVER_MESSAGE) == 40);
+static_assert(__builtin_offsetof(S3_TABLE_HANDOVER_MESSAGE, MessageLength) ==
+              __builtin_offsetof(EFI_SMM_COMMUNICATE_HEADER, MessageLength));
+static_assert(__builtin_offsetof(S3_TABLE_HANDOVER_MESSAGE, Function) ==
+              __builtin_offsetof(EFI_SMM_COMMUNICATE_HEADER, Data));
 static_assert(__builtin_offsetof(S3_TABLE_HANDOVER_MESSAGE, MessageLength) == 16);
 static_assert(__builtin_offsetof(S3_TABLE_HANDOVER_MESSAGE, Function) == 24);
 static_assert(__builtin_offsetof(S3_TABLE_HANDOVER_MESSAGE, Reserved) == 28);
