@@ -122,7 +122,8 @@ LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy) {
 
   link_map *map = nullptr;
   dlinfo(handle, RTLD_DI_LINKMAP, &map);
-  SegmentScan scan{map->l_addr};
+  SegmentScan scan;
+  scan.base = map->l_addr;
   dl_iterate_phdr(ScanSegments, &scan);
   image->lo_ = scan.lo;
   image->hi_ = scan.hi;

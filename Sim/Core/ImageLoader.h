@@ -11,7 +11,7 @@
 
 namespace boardsim {
 
-class ImageInstance;
+struct ImageInstance;
 
 class LoadedImage {
 public:

@@ -1,0 +1,179 @@
+#include "Core/Simulator.h"
+
+#include "Core/Faults.h"
+#include "Core/Images.h"
+#include "Devices/Machine.h"
+#include "Dxe/DxeCore.h"
+#include "Pei/PeiCore.h"
+#include "Services/PcdDatabase.h"
+#include "Services/VariableStore.h"
+#include "Smm/SmmCore.h"
+
+#include <Guids.h>
+#include <PcdTokens.h>
+#include <SetupVariable.h>
+
+namespace boardsim {
+namespace {
+
+thread_local Simulator *tCurrent = nullptr;
+
+// Makes `sim` the current simulator for as long as the scope lives.
+class CurrentScope {
+public:
+  explicit CurrentScope(Simulator *sim) : previous_(tCurrent) { tCurrent = sim; }
+  ~CurrentScope() { tCurrent = previous_; }
+
+private:
+  Simulator *previous_;
+};
+
+constexpr uint32_t kSetupAttributes = 0x7; // non-volatile, boot-service and runtime access
+constexpr size_t kCommunicationBufferSize = 64;
+
+Phase StepPhase(const BootStep &step) {
+  switch (step.action) {
+  case BootAction::PeiInstall:
+    return Phase::Pei;
+  case BootAction::Dispatch: {
+    auto kind = KindOfModule(step.value);
+    return kind == ModuleKind::Pei ? Phase::Pei : kind == ModuleKind::Smm ? Phase::Smm : Phase::Dxe;
+  }
+  case BootAction::Call:
+    return step.call_target == CallTarget::BoardInfoPpiEntry ? Phase::Pei : Phase::Dxe;
+  case BootAction::Smi:
+    return Phase::Smm;
+  default:
+    return Phase::Dxe;
+  }
+}
+
+} // namespace
+
+Simulator &Simulator::Current() { return *tCurrent; }
+
+Simulator::Simulator(const Board &board, SimOptions options)
+    : board_(board), memory_(board.smm.smram_size) {
+  CurrentScope scope(this);
+  trace_.Capture(options.captureTrace);
+  trace_.StreamTo(options.traceOut);
+  faults_ = std::make_unique<Faults>(board_.faults);
+  pcd_ = std::make_unique<PcdDatabase>(*this, board_.pcd);
+  if (board_.pcd.s3_communication_buffer_auto)
+    pcd_->Poke(PcdS3CommunicationBuffer, reinterpret_cast<uint64_t>(memory_.Allocate(
+                                             Space::Platform, kCommunicationBufferSize)));
+  variables_ = std::make_unique<VariableStore>();
+  if (board_.setup.present)
+    variables_->Set(SETUP_VARIABLE_NAME, SETUP_VARIABLE_GUID, board_.setup.data, kSetupAttributes);
+  machine_ = std::make_unique<Machine>(*this, board_);
+  images_ = std::make_unique<Images>(*this);
+  pei_ = std::make_unique<PeiCore>(*this);
+  dxe_ = std::make_unique<DxeCore>(*this);
+  smm_ = std::make_unique<SmmCore>(*this);
+}
+
+Simulator::~Simulator() {
+  CurrentScope scope(this);
+  smm_.reset();
+  dxe_.reset();
+  pei_.reset();
+  images_.reset();
+}
+
+Phase Simulator::CurrentPhase() const {
+  ImageInstance *running = images_ ? images_->Running() : nullptr;
+  return running ? running->phase() : stepPhase_;
+}
+
+std::string Simulator::CurrentImage() const {
+  ImageInstance *running = images_ ? images_->Running() : nullptr;
+  return running ? running->name : "platform";
+}
+
+void Simulator::Fault(const std::string &what) {
+  Emit("fault", [&](Json &e) { e["what"] = what; });
+}
+
+void Simulator::Halt() { throw RunHalted{}; }
+
+RunResult Simulator::Run() {
+  CurrentScope scope(this);
+  Outcome outcome = Outcome::Completed;
+  try {
+    SetStepPhase(Phase::Pei);
+    pei_->Start();
+    bool dxeStarted = false;
+    for (const BootStep &step : board_.boot) {
+      Phase phase = StepPhase(step);
+      if (!dxeStarted && phase != Phase::Pei) {
+        SetStepPhase(Phase::Dxe);
+        dxe_->Start();
+        smm_->Start();
+        dxeStarted = true;
+      }
+      SetStepPhase(phase);
+      RunStep(step);
+    }
+  } catch (const RunHalted &) {
+    outcome = Outcome::Halted;
+  }
+  RunResult result{outcome, Final(outcome)};
+  if (trace_.On()) {
+    Json event = result.final;
+    trace_.Record(std::move(event));
+  }
+  return result;
+}
+
+void Simulator::RunStep(const BootStep &step) {
+  switch (step.action) {
+  case BootAction::PeiInstall:
+    pei_->InstallPlatformPpi(step.value);
+    break;
+  case BootAction::Dispatch: {
+    ImageInstance &image = images_->Load(step.value);
+    if (image.kind == ModuleKind::Pei)
+      pei_->Dispatch(image);
+    else if (image.kind == ModuleKind::Smm)
+      smm_->Dispatch(image);
+    else
+      dxe_->StartImage(image);
+    break;
+  }
+  case BootAction::DxeInstall:
+    dxe_->InstallPlatformProtocol(step.value);
+    break;
+  case BootAction::Call:
+    if (step.call_target == CallTarget::BoardInfoPpiEntry)
+      pei_->CallBoardInfoPpi(step);
+    else
+      dxe_->CallBoardInfo(step);
+    break;
+  case BootAction::BuildS3Table:
+    smm_->BuildS3Table(step.s3_table);
+    break;
+  case BootAction::Signal:
+    dxe_->SignalReadyToBoot();
+    break;
+  case BootAction::Smi:
+    smm_->RaiseSmi(step.value);
+    break;
+  }
+}
+
+Json Simulator::Final(Outcome outcome) {
+  Json final;
+  final["seq"] = trace_.Count();
+  final["t_us"] = nowUs_;
+  final["phase"] = PhaseName(stepPhase_);
+  final["image"] = "platform";
+  final["ev"] = "final";
+  final["outcome"] = outcome == Outcome::Completed ? "completed" : "halted";
+  final["pcd"] = pcd_->Final();
+  machine_->FillFinal(final);
+  smm_->FillFinal(final);
+  final["images"] = images_->Final();
+  return final;
+}
+
+} // namespace boardsim
