@@ -1,0 +1,82 @@
+#include "Board/BoardParser.h"
+
+#include "Board/BoardReader.h"
+#include "Board/BoardSections.h"
+
+#include <algorithm>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace boardsim {
+
+namespace {
+
+LoadResult Failure(BoardError error) {
+  return LoadResult{std::nullopt, {std::move(error)}};
+}
+
+} // namespace
+
+LoadResult ParseBoardText(std::string_view text, const std::string &sourceName) {
+  toml::table document;
+  try {
+    document = toml::parse(text, std::string_view(sourceName));
+  } catch (const toml::parse_error &error) {
+    return Failure(BoardError{sourceName, static_cast<uint32_t>(error.source().begin.line),
+                              static_cast<uint32_t>(error.source().begin.column), "",
+                              "not valid TOML: " + std::string(error.description()),
+                              "fix the syntax at this point; the rest of the file is checked "
+                              "once it parses"});
+  }
+
+  BoardReader reader(sourceName);
+  TableReader root(reader, document, "");
+  Board board = DefaultBoardModel();
+  board.name = std::filesystem::path(sourceName).stem().string();
+  root.String("name", board.name);
+  root.String("description", board.description);
+  ReadPcdSection(root, board);
+  ReadSetupSection(root, board);
+  ReadHostSection(root, board);
+  ReadPciSection(root, board);
+  ReadSmbusSection(root, board);
+  ReadBmcSection(root, board);
+  ReadCpuSection(root, board);
+  ReadSmmSection(root, board);
+  ReadHeapSection(root, board);
+  ReadBoardTablesSection(root, board);
+  ReadS3SaveSmmSection(root, board);
+  ReadUartSection(root, board);
+  ReadServicesSection(root, board);
+  ReadFaultSection(root, board);
+  ReadBootSection(root, board);
+  root.RejectUnknownKeys();
+
+  if (reader.HasErrors()) {
+    // Sections are read one after the other; the user reads the report against the file.
+    std::vector<BoardError> errors = reader.TakeErrors();
+    std::stable_sort(errors.begin(), errors.end(), [](const BoardError &a, const BoardError &b) {
+      return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    return LoadResult{std::nullopt, std::move(errors)};
+  }
+  return LoadResult{std::move(board), {}};
+}
+
+LoadResult LoadBoardFile(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    return Failure(BoardError{path, 0, 0, "",
+                              "cannot open the board file: " + std::string(std::strerror(errno)),
+                              "check the path and the file's permissions"});
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ParseBoardText(text.str(), path);
+}
+
+} // namespace boardsim
