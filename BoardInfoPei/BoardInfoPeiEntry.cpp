@@ -13,11 +13,11 @@ constexpr UINT8 BOARD_FIXED_BYTE = 0x12;
 
 constexpr EFI_PEI_NOTIFY_DESCRIPTOR mSmbusNotifyList[] = {
     {EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
-     const_cast<EFI_GUID *>(&EFI_PEI_SMBUS2_PPI_GUID), OnSmbusArrival}};
+     &EFI_PEI_SMBUS2_PPI_GUID, OnSmbusArrival}};
 
 constexpr EFI_PEI_NOTIFY_DESCRIPTOR mTableApplyNotifyList[] = {
     {EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
-     const_cast<EFI_GUID *>(&BOARD_TABLE_APPLY_PPI_GUID), OnTableApplyArrival}};
+     &BOARD_TABLE_APPLY_PPI_GUID, OnTableApplyArrival}};
 
 // The descriptor lives in pool memory because the foundation keeps the pointer for the rest of
 // PEI; the PPI table it names stays in flash.
@@ -29,7 +29,7 @@ VOID InstallBoardInfoPpi(CONST EFI_PEI_SERVICES **PeiServices) {
   }
   auto *Descriptor = static_cast<EFI_PEI_PPI_DESCRIPTOR *>(Buffer);
   Descriptor->Flags = EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST;
-  Descriptor->Guid = const_cast<EFI_GUID *>(&BOARD_INFO_PPI_GUID);
+  Descriptor->Guid = &BOARD_INFO_PPI_GUID;
   Descriptor->Ppi = const_cast<BOARD_INFO_PPI *>(&mBoardInfoPpi);
   (*PeiServices)->InstallPpi(PeiServices, Descriptor);
 }
