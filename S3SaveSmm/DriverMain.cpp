@@ -31,8 +31,7 @@ VOID *FindSmmConfigurationTable(const EFI_SMM_SYSTEM_TABLE2 *Smst, const EFI_GUI
 }
 
 VOID LocateSmmProtocolOnce(const EFI_GUID &Guid, VOID **Cache) {
-  if (*Cache == nullptr && EFI_ERROR(mStatusCode.Smst->SmmLocateProtocol(
-                               const_cast<EFI_GUID *>(&Guid), nullptr, Cache))) {
+  if (*Cache == nullptr && EFI_ERROR(mStatusCode.Smst->SmmLocateProtocol(&Guid, nullptr, Cache))) {
     *Cache = nullptr;
   }
 }
@@ -47,9 +46,9 @@ EFI_STATUS RegisterSleepAndPowerButtonHandlers() {
   EFI_HANDLE DispatchHandle = nullptr;
   EFI_SMM_SX_DISPATCH2_PROTOCOL *SxDispatch = nullptr;
   // Without an SMST from set-up the dispatch protocols cannot be reached: as if absent.
-  if (gSmst == nullptr || EFI_ERROR(gSmst->SmmLocateProtocol(
-                              const_cast<EFI_GUID *>(&EFI_SMM_SX_DISPATCH2_PROTOCOL_GUID), nullptr,
-                              reinterpret_cast<VOID **>(&SxDispatch)))) {
+  if (gSmst == nullptr ||
+      EFI_ERROR(gSmst->SmmLocateProtocol(&EFI_SMM_SX_DISPATCH2_PROTOCOL_GUID, nullptr,
+                                         reinterpret_cast<VOID **>(&SxDispatch)))) {
     return EFI_SUCCESS;
   }
   EFI_SMM_SX_REGISTER_CONTEXT SxContext = {SxS5, SxEntry};
@@ -58,9 +57,8 @@ EFI_STATUS RegisterSleepAndPowerButtonHandlers() {
     return Status;
   }
   EFI_SMM_POWER_BUTTON_DISPATCH2_PROTOCOL *PowerButtonDispatch = nullptr;
-  if (EFI_ERROR(gSmst->SmmLocateProtocol(
-          const_cast<EFI_GUID *>(&EFI_SMM_POWER_BUTTON_DISPATCH2_PROTOCOL_GUID), nullptr,
-          reinterpret_cast<VOID **>(&PowerButtonDispatch)))) {
+  if (EFI_ERROR(gSmst->SmmLocateProtocol(&EFI_SMM_POWER_BUTTON_DISPATCH2_PROTOCOL_GUID, nullptr,
+                                         reinterpret_cast<VOID **>(&PowerButtonDispatch)))) {
     return EFI_SUCCESS;
   }
   EFI_SMM_POWER_BUTTON_REGISTER_CONTEXT PowerButtonContext = {EfiPowerButtonEntry};
@@ -77,8 +75,7 @@ EFI_STATUS DriverMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
     mStatusCode.RuntimeServices = SystemTable->RuntimeServices;
   }
   EFI_STATUS Status = mStatusCode.BootServices->LocateProtocol(
-      const_cast<EFI_GUID *>(&EFI_SMM_BASE2_PROTOCOL_GUID), nullptr,
-      reinterpret_cast<VOID **>(&mStatusCode.SmmBase));
+      &EFI_SMM_BASE2_PROTOCOL_GUID, nullptr, reinterpret_cast<VOID **>(&mStatusCode.SmmBase));
   if (EFI_ERROR(Status)) {
     return Status;
   }

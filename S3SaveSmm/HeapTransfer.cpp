@@ -68,8 +68,7 @@ VOID TransferHeapBuffers() {
 
 VOID SetUpHeapList() {
   SMM_HEAP_LIST_PROTOCOL *Found = nullptr;
-  gBS->LocateProtocol(const_cast<EFI_GUID *>(&SMM_HEAP_LIST_PROTOCOL_GUID), nullptr,
-                      reinterpret_cast<VOID **>(&Found));
+  gBS->LocateProtocol(&SMM_HEAP_LIST_PROTOCOL_GUID, nullptr, reinterpret_cast<VOID **>(&Found));
   if (Found != nullptr) {
     mHeapList = &Found->HeapList;
     return;
@@ -78,8 +77,7 @@ VOID SetUpHeapList() {
   mHeapList->ForwardLink = mHeapList;
   mHeapList->BackLink = mHeapList;
   TransferHeapBuffers();
-  if (gBS->InstallProtocolInterface(&mHeapListHandle,
-                                    const_cast<EFI_GUID *>(&SMM_HEAP_LIST_PROTOCOL_GUID),
+  if (gBS->InstallProtocolInterface(&mHeapListHandle, &SMM_HEAP_LIST_PROTOCOL_GUID,
                                     EFI_NATIVE_INTERFACE, &mHeapListInterface) != EFI_SUCCESS) {
     mHeapListHandle = nullptr;
     ErrorStop(kErrorInstallHeapList);
@@ -88,8 +86,8 @@ VOID SetUpHeapList() {
 
 VOID RemoveHeapList() {
   if (mHeapListHandle != nullptr) {
-    gBS->UninstallProtocolInterface(
-        mHeapListHandle, const_cast<EFI_GUID *>(&SMM_HEAP_LIST_PROTOCOL_GUID), &mHeapListInterface);
+    gBS->UninstallProtocolInterface(mHeapListHandle, &SMM_HEAP_LIST_PROTOCOL_GUID,
+                                    &mHeapListInterface);
     mHeapListHandle = nullptr;
   }
 }

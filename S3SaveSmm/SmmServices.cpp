@@ -16,8 +16,7 @@ PCD_PROTOCOL *mPcd;
 
 VOID LocateSmst() {
   EFI_SMM_BASE2_PROTOCOL *SmmBase = nullptr;
-  gBS->LocateProtocol(const_cast<EFI_GUID *>(&EFI_SMM_BASE2_PROTOCOL_GUID), nullptr,
-                      reinterpret_cast<VOID **>(&SmmBase));
+  gBS->LocateProtocol(&EFI_SMM_BASE2_PROTOCOL_GUID, nullptr, reinterpret_cast<VOID **>(&SmmBase));
   if (SmmBase != nullptr) {
     SmmBase->GetSmstLocation(SmmBase, &gSmst);
   }
@@ -25,7 +24,7 @@ VOID LocateSmst() {
 
 VOID LoadSmramRanges() {
   EFI_SMM_ACCESS2_PROTOCOL *SmmAccess = nullptr;
-  gBS->LocateProtocol(const_cast<EFI_GUID *>(&EFI_SMM_ACCESS2_PROTOCOL_GUID), nullptr,
+  gBS->LocateProtocol(&EFI_SMM_ACCESS2_PROTOCOL_GUID, nullptr,
                       reinterpret_cast<VOID **>(&SmmAccess));
   if (SmmAccess == nullptr) {
     return;
@@ -93,9 +92,8 @@ VOID *FindHobList() {
 }
 
 PCD_PROTOCOL *LocatePcdService() {
-  if (mPcd == nullptr &&
-      EFI_ERROR(gBS->LocateProtocol(const_cast<EFI_GUID *>(&PCD_PROTOCOL_GUID), nullptr,
-                                    reinterpret_cast<VOID **>(&mPcd)))) {
+  if (mPcd == nullptr && EFI_ERROR(gBS->LocateProtocol(&PCD_PROTOCOL_GUID, nullptr,
+                                                       reinterpret_cast<VOID **>(&mPcd)))) {
     mPcd = nullptr;
   }
   return mPcd;
