@@ -3,6 +3,7 @@
 #include "Core/ImageLoader.h"
 #include "Core/Simulator.h"
 #include "Devices/Machine.h"
+#include "Pei/PeiCore.h"
 
 #include <cstring>
 
@@ -51,14 +52,10 @@ void PortHandOver(void *, uint32_t eax, uint32_t ebx, uint32_t edx, const void *
 uint16_t CpuidReturnSi(void *, uint32_t eax, uint32_t ebx, uint16_t si) {
   return M().CpuidReturnSi(eax, ebx, si);
 }
-const void *PeiServicesTablePointer(void *);
+const void *PeiServicesTablePointer(void *) {
+  return Simulator::Current().pei().ServicesTablePointer();
+}
 
-} // namespace
-
-const void *PeiServicesPointerForBridge(); // provided by the PEI foundation model
-
-namespace {
-const void *PeiServicesTablePointer(void *) { return PeiServicesPointerForBridge(); }
 } // namespace
 
 const HOST_BRIDGE &SimulatorBridge() {

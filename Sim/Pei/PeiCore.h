@@ -9,6 +9,7 @@
 namespace boardsim {
 
 class Simulator;
+class PpiDatabase;
 struct ImageInstance;
 
 class PeiCore {
@@ -20,6 +21,7 @@ public:
   void Start();
   // What GetPeiServicesTablePointer returns in a PEIM (const EFI_PEI_SERVICES **).
   const void *ServicesTablePointer() const;
+  PpiDatabase &ppis();
   // Boot-script steps.
   void InstallPlatformPpi(const std::string &name);
   void Dispatch(ImageInstance &image);
@@ -27,6 +29,7 @@ public:
 
 private:
   struct State;
+  Simulator &sim_;
   std::unique_ptr<State> state_;
 };
 

@@ -1,0 +1,166 @@
+#include "Pei/PeiCore.h"
+
+#include "Core/GuidNames.h"
+#include "Core/Images.h"
+#include "Core/Simulator.h"
+#include "Pei/PlatformPpis.h"
+#include "Pei/PpiDatabase.h"
+
+#include <BoardInfoPpi.h>
+#include <Guids.h>
+
+#include <cstring>
+
+namespace boardsim {
+
+void FillPeiServices(EFI_PEI_SERVICES &services); // PeiServices.cpp
+
+struct PeiCore::State {
+  explicit State(Simulator &sim) : ppis(sim) {}
+  PpiDatabase ppis;
+  EFI_PEI_SERVICES *services = nullptr;
+  // The location a PEIM's GetPeiServicesTablePointer reads (on IA32, just below the IDT).
+  const EFI_PEI_SERVICES **servicesPointer = nullptr;
+  std::map<std::string, void *> models;
+};
+
+PeiCore::PeiCore(Simulator &sim) : sim_(sim), state_(std::make_unique<State>(sim)) {
+  Memory &memory = sim.memory();
+  state_->services =
+      static_cast<EFI_PEI_SERVICES *>(memory.Allocate(Space::Platform, sizeof(EFI_PEI_SERVICES)));
+  FillPeiServices(*state_->services);
+  state_->servicesPointer = static_cast<const EFI_PEI_SERVICES **>(
+      memory.Allocate(Space::Platform, sizeof(EFI_PEI_SERVICES *)));
+  *state_->servicesPointer = state_->services;
+  state_->ppis.SetServices(state_->servicesPointer);
+  state_->models = BuildPlatformPpis(sim);
+}
+
+PeiCore::~PeiCore() = default;
+
+const void *PeiCore::ServicesTablePointer() const { return state_->servicesPointer; }
+PpiDatabase &PeiCore::ppis() { return state_->ppis; }
+
+void PeiCore::Start() {
+  const ServicesConfig &services = sim_.board().services;
+  const std::pair<bool, const char *> kStartPpis[] = {
+      {services.pcd_ppi, "PCD_PPI"},
+      {services.read_only_variable2_ppi, "EFI_PEI_READ_ONLY_VARIABLE2_PPI"},
+      {services.stall_ppi, "EFI_PEI_STALL_PPI"},
+      {services.bmc_transport_ppi, "BMC_TRANSPORT_PPI"},
+  };
+  for (auto [present, name] : kStartPpis)
+    if (present) InstallPlatformPpi(name);
+}
+
+// Each installation gets a descriptor of its own in platform memory, as a PEIM's would be.
+void PeiCore::InstallPlatformPpi(const std::string &name) {
+  auto guid = GuidFromText(name);
+  auto model = state_->models.find(name);
+  if (!guid || model == state_->models.end()) {
+    sim_.Fault("no PPI model named " + name);
+    return;
+  }
+  Memory &memory = sim_.memory();
+  auto *guidCopy = static_cast<EFI_GUID *>(memory.Allocate(Space::Platform, sizeof(EFI_GUID)));
+  *guidCopy = *guid;
+  auto *descriptor = static_cast<EFI_PEI_PPI_DESCRIPTOR *>(
+      memory.Allocate(Space::Platform, sizeof(EFI_PEI_PPI_DESCRIPTOR)));
+  *descriptor = {EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, guidCopy,
+                 model->second};
+  state_->ppis.Install(descriptor);
+}
+
+void PeiCore::Dispatch(ImageInstance &image) {
+  auto entry = reinterpret_cast<EFI_PEIM_ENTRY_POINT2>(image.loaded->Entry());
+  Status status = sim_.images().Call(entry, Status(EFI_LOAD_ERROR),
+                                     static_cast<EFI_PEI_FILE_HANDLE>(&image),
+                                     state_->servicesPointer);
+  image.entryStatus = status;
+  sim_.Emit("entry", [&](Json &e) {
+    e["image"] = image.name;
+    e["status"] = StatusName(status);
+  });
+}
+
+namespace {
+
+enum class EntryKind { Boolean, Status, Value, Reserved };
+constexpr EntryKind kEntryKinds[] = {
+    EntryKind::Boolean, EntryKind::Reserved, EntryKind::Reserved, EntryKind::Status,
+    EntryKind::Boolean, EntryKind::Reserved, EntryKind::Status,   EntryKind::Value,
+    EntryKind::Reserved, EntryKind::Reserved,
+};
+static_assert(sizeof(kEntryKinds) / sizeof(kEntryKinds[0]) == sizeof(BOARD_INFO_PPI) / sizeof(void *));
+
+uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents,
+                    bool null) {
+  if (null) return nullptr;
+  std::vector<uint8_t> bytes =
+      contents.value_or(std::vector<uint8_t>(kSlotBufferDefaultSize, kCallBufferFill));
+  auto *buffer = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, bytes.size() + 1));
+  std::memcpy(buffer, bytes.data(), bytes.size());
+  return buffer;
+}
+
+} // namespace
+
+void PeiCore::CallBoardInfoPpi(const BootStep &step) {
+  std::string target = "BOARD_INFO_PPI." + std::to_string(step.slot);
+  uint8_t *buffer1 = StepBuffer(sim_, step.buffer1, step.buffer1_null);
+  uint8_t *buffer2 = StepBuffer(sim_, step.buffer2, step.buffer2_null);
+  size_t size1 = step.buffer1 ? step.buffer1->size() : kSlotBufferDefaultSize;
+  size_t size2 = step.buffer2 ? step.buffer2->size() : kSlotBufferDefaultSize;
+  sim_.Emit("call", [&](Json &e) { e["target"] = target; });
+
+  void *ppi = nullptr;
+  Status located = state_->ppis.Locate(BOARD_INFO_PPI_GUID, 0, nullptr, &ppi);
+  sim_.Emit("ppi_locate", [&](Json &e) {
+    e["guid"] = GuidText(BOARD_INFO_PPI_GUID);
+    e["name"] = "BOARD_INFO_PPI";
+    e["status"] = StatusName(located);
+  });
+  Json value = nullptr, status = nullptr;
+  auto *table = static_cast<BOARD_INFO_PPI *>(ppi);
+  if (!table) {
+    sim_.Fault(target + ": BOARD_INFO_PPI is not installed");
+  } else if (step.slot >= std::size(kEntryKinds)) {
+    sim_.Fault(target + ": no such entry");
+  } else {
+    void *entry = reinterpret_cast<void **>(table)[step.slot];
+    const EFI_PEI_SERVICES **services = state_->servicesPointer;
+    Images &images = sim_.images();
+    switch (kEntryKinds[step.slot]) {
+    case EntryKind::Boolean:
+      value = images.Call(reinterpret_cast<BOARD_INFO_PPI_BOOLEAN_QUERY>(entry), BOOLEAN(0),
+                          services, table, static_cast<VOID *>(buffer1),
+                          static_cast<VOID *>(buffer2));
+      break;
+    case EntryKind::Status: {
+      Status result = images.Call(reinterpret_cast<BOARD_INFO_PPI_STATUS_QUERY>(entry),
+                                  Status(EFI_UNSUPPORTED), services, table,
+                                  static_cast<VOID *>(buffer1), static_cast<VOID *>(buffer2));
+      value = result;
+      status = StatusName(result);
+      break;
+    }
+    case EntryKind::Value:
+      value = images.Call(reinterpret_cast<BOARD_INFO_PPI_VALUE_QUERY>(entry), UINT32(0),
+                          services, table, static_cast<VOID *>(buffer1),
+                          static_cast<VOID *>(buffer2));
+      break;
+    case EntryKind::Reserved:
+      images.CallVoid(reinterpret_cast<void (*)()>(entry));
+      break;
+    }
+  }
+  sim_.Emit("return", [&](Json &e) {
+    e["target"] = target;
+    e["value"] = value;
+    e["status"] = status;
+    e["buffer1"] = buffer1 ? Json(HexBytes(buffer1, size1)) : Json(nullptr);
+    e["buffer2"] = buffer2 ? Json(HexBytes(buffer2, size2)) : Json(nullptr);
+  });
+}
+
+} // namespace boardsim

@@ -1,0 +1,173 @@
+#include "Pei/PlatformPpis.h"
+
+#include "Core/Faults.h"
+#include "Core/Simulator.h"
+#include "Core/Unmodelled.h"
+#include "Devices/Machine.h"
+#include "Core/GuidNames.h"
+#include "Services/PcdInterfaces.h"
+#include "Services/VariableStore.h"
+
+#include <PlatformPpis.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace boardsim {
+namespace {
+
+constexpr char kPcdPpi[] = "PCD_PPI";
+
+Simulator &Sim() { return Simulator::Current(); }
+
+Injected MemberFault(const char *member) {
+  return Sim().faults().Check(Phase::Pei, member, Sim().CurrentImage());
+}
+
+EFI_STATUS EFIAPI GetVariable(CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI *, CONST CHAR16 *name,
+                              CONST EFI_GUID *guid, UINT32 *attributes, UINTN *dataSize,
+                              VOID *data) {
+  if (!name || !guid || !dataSize) return EFI_INVALID_PARAMETER;
+  std::u16string variable = ReadChar16String(name);
+  uint64_t sizeIn = *dataSize;
+  Injected injected = Sim().faults().Check(Phase::Pei, "EFI_PEI_READ_ONLY_VARIABLE2_PPI.GetVariable",
+                                           Sim().CurrentImage(), guid, Narrow(variable));
+  Status status;
+  if (injected.Fails()) {
+    status = *injected.status;
+  } else {
+    auto read = Sim().variables().Get(variable, *guid, attributes, sizeIn, data);
+    status = injected.Apply(read.status);
+    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL) *dataSize = read.size;
+  }
+  Sim().Emit("variable_get", [&](Json &e) {
+    e["name"] = Narrow(variable);
+    e["guid"] = GuidText(*guid);
+    e["size_in"] = sizeIn;
+    e["status"] = StatusName(status);
+    e["size_out"] = static_cast<uint64_t>(*dataSize);
+  });
+  return status;
+}
+
+EFI_STATUS EFIAPI Stall(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_STALL_PPI *, UINTN us) {
+  Injected injected = MemberFault("EFI_PEI_STALL_PPI.Stall");
+  if (injected.Fails()) return *injected.status;
+  Sim().AdvanceUs(us);
+  Sim().Emit("stall", [&](Json &e) { e["us"] = us; });
+  return injected.Apply(EFI_SUCCESS);
+}
+
+// Byte transfers only: the board's host controller model has no block or word protocol.
+EFI_STATUS EFIAPI SmbusExecute(CONST EFI_PEI_SMBUS2_PPI *, EFI_SMBUS_DEVICE_ADDRESS address,
+                               EFI_SMBUS_DEVICE_COMMAND command, EFI_SMBUS_OPERATION operation,
+                               BOOLEAN, UINTN *length, VOID *buffer) {
+  Injected injected = MemberFault("EFI_PEI_SMBUS2_PPI.Execute");
+  if (injected.Fails()) return *injected.status;
+  if (operation != EfiSmbusReadByte && operation != EfiSmbusWriteByte) return EFI_UNSUPPORTED;
+  if (!length || !buffer || *length < 1) return EFI_INVALID_PARAMETER;
+  uint8_t data = operation == EfiSmbusWriteByte ? *static_cast<uint8_t *>(buffer) : 0;
+  Status status = Sim().machine().SmbusExecute(
+      static_cast<uint8_t>(address.SmbusDeviceAddress), static_cast<uint8_t>(command),
+      operation == EfiSmbusWriteByte ? SmbusOp::WriteByte : SmbusOp::ReadByte, data);
+  if (!IsError(status)) {
+    if (operation == EfiSmbusReadByte) *static_cast<uint8_t *>(buffer) = data;
+    *length = 1;
+  }
+  return injected.Apply(status);
+}
+
+EFI_STATUS EFIAPI SendBmcCommand(BMC_TRANSPORT_PPI *, UINT8 netFn, UINT8 lun, UINT8 command,
+                                 UINT8 *request, UINT32 requestSize, UINT8 *response,
+                                 UINT8 *responseSize) {
+  Injected injected = MemberFault("BMC_TRANSPORT_PPI.SendBmcCommand");
+  if (injected.Fails()) return *injected.status;
+  if (!responseSize || (requestSize && !request)) return EFI_INVALID_PARAMETER;
+  uint8_t capacity = response ? *responseSize : 0;
+  uint8_t size = capacity;
+  Status status = Sim().machine().BmcSend(netFn, lun, command, request, requestSize, response, size);
+  *responseSize = size;
+  return injected.Apply(status);
+}
+
+// The source service hands out the board's three segment tables.
+EFI_STATUS EFIAPI GetSegmentTables(UINT8 *first, UINT8 *second, UINT8 *third) {
+  Injected injected = MemberFault("BOARD_TABLE_SOURCE_PPI.GetSegmentTables");
+  if (injected.Fails()) return *injected.status;
+  if (!first || !second || !third) return EFI_INVALID_PARAMETER;
+  const BoardTables &tables = Sim().board().board_tables;
+  std::memcpy(first, tables.first.data(), kBoardTableSize);
+  std::memcpy(second, tables.second.data(), kBoardTableSize);
+  std::memcpy(third, tables.third.data(), kBoardTableSize);
+  Sim().Emit("table_get", [&](Json &e) {
+    e["first"] = HexBytes(first, kBoardTableSize);
+    e["second"] = HexBytes(second, kBoardTableSize);
+    e["third"] = HexBytes(third, kBoardTableSize);
+  });
+  return injected.Apply(EFI_SUCCESS);
+}
+
+// The apply service records what it was given.
+EFI_STATUS EFIAPI ApplySegmentTable(CONST EFI_PEI_SERVICES **, UINT8 bus, UINT8 address,
+                                    UINT8 segment, UINT8 *table, UINT8 count) {
+  Injected injected = MemberFault("BOARD_TABLE_APPLY_PPI.ApplySegmentTable");
+  if (injected.Fails()) return *injected.status;
+  Sim().Emit("table_apply", [&](Json &e) {
+    e["bus"] = bus;
+    e["address"] = address;
+    e["segment"] = segment;
+    e["count"] = count;
+    e["table"] = table ? Json(HexBytes(table, kBoardTableSize)) : Json(nullptr);
+  });
+  return injected.Apply(EFI_SUCCESS);
+}
+
+template <typename T> T *Make(Simulator &sim) {
+  return static_cast<T *>(sim.memory().Allocate(Space::Platform, sizeof(T)));
+}
+
+} // namespace
+
+std::map<std::string, void *> BuildPlatformPpis(Simulator &sim) {
+  auto *pcd = Make<PCD_PPI>(sim);
+  FillPcdTable<kPcdPpi>(*pcd);
+
+  auto *variables = Make<EFI_PEI_READ_ONLY_VARIABLE2_PPI>(sim);
+  variables->GetVariable = GetVariable;
+  BOARDSIM_UNMODELLED(*variables, NextVariableName);
+
+  auto *stall = Make<EFI_PEI_STALL_PPI>(sim);
+  stall->Resolution = 1;
+  stall->Stall = Stall;
+
+  auto *smbus = Make<EFI_PEI_SMBUS2_PPI>(sim);
+  smbus->Execute = SmbusExecute;
+  BOARDSIM_UNMODELLED(*smbus, ArpDevice);
+  BOARDSIM_UNMODELLED(*smbus, GetArpMap);
+  BOARDSIM_UNMODELLED(*smbus, Notify);
+
+  auto *bmc = Make<BMC_TRANSPORT_PPI>(sim);
+  BOARDSIM_UNMODELLED(*bmc, Other0);
+  BOARDSIM_UNMODELLED(*bmc, Other1);
+  BOARDSIM_UNMODELLED(*bmc, Other2);
+  bmc->SendBmcCommand = SendBmcCommand;
+
+  auto *source = Make<BOARD_TABLE_SOURCE_PPI>(sim);
+  BOARDSIM_UNMODELLED(*source, Other0);
+  source->GetSegmentTables = GetSegmentTables;
+
+  auto *apply = Make<BOARD_TABLE_APPLY_PPI>(sim);
+  apply->ApplySegmentTable = ApplySegmentTable;
+
+  return {
+      {"PCD_PPI", pcd},
+      {"EFI_PEI_READ_ONLY_VARIABLE2_PPI", variables},
+      {"EFI_PEI_STALL_PPI", stall},
+      {"EFI_PEI_SMBUS2_PPI", smbus},
+      {"BMC_TRANSPORT_PPI", bmc},
+      {"BOARD_TABLE_SOURCE_PPI", source},
+      {"BOARD_TABLE_APPLY_PPI", apply},
+  };
+}
+
+} // namespace boardsim
