@@ -85,14 +85,6 @@ TEST(ErrorStop, ReleasedByTheProbeAfterTheAnnouncement) {
             (std::vector<CpuEvent>{CpuEvent::PortWrite, CpuEvent::PortWrite, CpuEvent::Probe}));
 }
 
-TEST(ErrorStop, ProbePassesOnWhatTheAgentLeavesInSi) {
-  CpuModel Cpu;
-  Cpu.ProbeAnswer = 0x8000;
-  EXPECT_EQ(ErrorStopOverrideProbe(), 0x8000);
-  Cpu.ProbeAnswer = 0;
-  EXPECT_EQ(ErrorStopOverrideProbe(), 0);
-}
-
 // P-state definition with the given FID and DID and every bit above the DID field set.
 constexpr uint64_t PState(uint64_t Fid, uint64_t Did) {
   return 0xFFFFFFFFFFFFC000ull | (Did << 8) | Fid;

@@ -90,13 +90,6 @@ TEST_F(SmramServices, MissingSmmProtocolsAreSkipped) {
   EXPECT_TRUE(Firmware.SmramAllocations.empty());
 }
 
-TEST_F(SmramServices, AllocateSmramPoolReturnsNullWhenThePoolFails) {
-  EXPECT_NE(AllocateSmramPool(24), nullptr);
-  Firmware.FailSmramAllocation = true;
-  EXPECT_EQ(AllocateSmramPool(24), nullptr);
-  EXPECT_EQ(Firmware.SmramAllocations.size(), 2u);
-}
-
 TEST(CachedLookups, HobListIsSearchedUntilFoundThenCached) {
   FakeFirmware Firmware;
   int HobList = 0;
