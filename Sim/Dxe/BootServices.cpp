@@ -8,6 +8,7 @@
 #include "Core/Unmodelled.h"
 #include "Dxe/DxeCore.h"
 #include "Services/VariableStore.h"
+#include "Smm/SmmCore.h"
 
 namespace boardsim {
 namespace {
@@ -63,10 +64,14 @@ EFI_STATUS EFIAPI AllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
 
 EFI_STATUS EFIAPI FreePool(VOID *buffer) {
   Injected injected = BootFault("FreePool");
-  Status status = injected.Fails() ? *injected.status
-                  : Sim().memory().Free(Space::Boot, buffer)
-                      ? injected.Apply(EFI_SUCCESS)
-                      : EFI_INVALID_PARAMETER;
+  Status status = EFI_INVALID_PARAMETER;
+  if (injected.Fails()) {
+    status = *injected.status;
+  } else if (Sim().memory().Owns(Space::Boot, buffer)) {
+    Sim().smm().NoteFree(buffer);
+    Sim().memory().Free(Space::Boot, buffer);
+    status = injected.Apply(EFI_SUCCESS);
+  }
   Sim().Emit("free", [&](Json &e) {
     e["space"] = "boot";
     e["addr"] = reinterpret_cast<uint64_t>(buffer);

@@ -3,6 +3,7 @@
 // protocols, the HOB list, and the S3 save table the platform builds and hands over.
 #pragma once
 #include "Board/Board.h"
+#include "Core/Status.h"
 #include "Core/Trace.h"
 
 #include <memory>
@@ -11,6 +12,7 @@
 namespace boardsim {
 
 class Simulator;
+class ProtocolDatabase;
 struct ImageInstance;
 
 class SmmCore {
@@ -27,8 +29,17 @@ public:
   // s3_record, s3_table, heap_list.
   void FillFinal(Json &final) const;
 
-private:
+  ProtocolDatabase &protocols();
+  // Called by the pools just before they free a block (the S3 table's end mark is read then).
+  void NoteFree(const void *block);
+  // The receiving side of EFI_SMM_COMMUNICATION_PROTOCOL.
+  Status Communicate(void *buffer, uint64_t *size);
+
   struct State;
+  State &state() { return *state_; }
+
+private:
+  Simulator &sim_;
   std::unique_ptr<State> state_;
 };
 
