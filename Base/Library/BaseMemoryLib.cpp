@@ -1,8 +1,11 @@
 // Byte-wise memory routines. They stay plain loops: the images are small and these run on
-// short buffers (records, GUIDs, message headers).
+// short buffers (records, GUIDs, message headers). A firmware image's memcpy, memmove and
+// memset are built on them, so the loops are marked no_builtin: the compiler must not turn
+// them back into calls of those routines.
 #include <Library/BaseMemoryLib.h>
 
-VOID *CopyMem(VOID *DestinationBuffer, CONST VOID *SourceBuffer, UINTN Length) {
+__attribute__((no_builtin)) VOID *CopyMem(VOID *DestinationBuffer, CONST VOID *SourceBuffer,
+                                          UINTN Length) {
   auto *Destination = static_cast<UINT8 *>(DestinationBuffer);
   auto *Source = static_cast<CONST UINT8 *>(SourceBuffer);
   if (reinterpret_cast<UINTN>(Destination) <= reinterpret_cast<UINTN>(Source)) {
@@ -19,7 +22,7 @@ VOID *CopyMem(VOID *DestinationBuffer, CONST VOID *SourceBuffer, UINTN Length) {
   return DestinationBuffer;
 }
 
-VOID *SetMem(VOID *Buffer, UINTN Length, UINT8 Value) {
+__attribute__((no_builtin)) VOID *SetMem(VOID *Buffer, UINTN Length, UINT8 Value) {
   auto *Bytes = static_cast<UINT8 *>(Buffer);
   for (UINTN Index = 0; Index < Length; Index++) {
     Bytes[Index] = Value;
