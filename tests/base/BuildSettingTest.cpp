@@ -2,17 +2,18 @@
 // written values (it does not keep the built-in ones).
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <dlfcn.h>
+
+#include <Base.h>
 
 namespace {
 
 TEST(BuildSetting, SimulatorCanRewriteASettingAfterLoading) {
   void *Image = dlopen(BUILD_SETTING_PROBE, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(Image, nullptr) << dlerror();
-  auto *Enable = static_cast<uint8_t *>(dlsym(Image, "ProbeEnable"));
-  auto *Filter = static_cast<uint64_t *>(dlsym(Image, "ProbeFilter"));
-  auto *Read = reinterpret_cast<uint64_t (*)()>(dlsym(Image, "ProbeReadSettings"));
+  auto *Enable = static_cast<UINT8 *>(dlsym(Image, "ProbeEnable"));
+  auto *Filter = static_cast<UINT64 *>(dlsym(Image, "ProbeFilter"));
+  auto *Read = reinterpret_cast<UINT64 (*)()>(dlsym(Image, "ProbeReadSettings"));
   ASSERT_NE(Enable, nullptr);
   ASSERT_NE(Filter, nullptr);
   ASSERT_NE(Read, nullptr);
