@@ -76,7 +76,8 @@ std::optional<uint64_t> BoardReader::Unsigned(const toml::node &node, const std:
     hex = text->get().starts_with("0x") || text->get().starts_with("0X");
   } else {
     WrongType(node, key, "an integer",
-              node.is_string() ? "write integers without quotes, e.g. 0x15B3" : "");
+              node.is_string() ? "write integers without quotes, e.g. 0x15B3"
+                               : "write an integer such as 42 or 0x15B3");
     return std::nullopt;
   }
   if (value < min || value > max) {
@@ -90,7 +91,7 @@ std::optional<uint64_t> BoardReader::Unsigned(const toml::node &node, const std:
 std::optional<bool> BoardReader::Bool(const toml::node &node, const std::string &key) {
   if (const auto *value = node.as_boolean())
     return value->get();
-  WrongType(node, key, "true or false");
+  WrongType(node, key, "true or false", "write true or false without quotes");
   return std::nullopt;
 }
 
@@ -125,7 +126,7 @@ std::optional<std::optional<uint32_t>> BoardReader::CountOrNever(const toml::nod
     return std::nullopt;
   }
   if (!node.is_integer()) {
-    WrongType(node, key, "a count or \"never\"");
+    WrongType(node, key, "a count or \"never\"", "write a count such as 3, or \"never\"");
     return std::nullopt;
   }
   auto count = Unsigned(node, key, 0, std::numeric_limits<uint32_t>::max());
@@ -150,7 +151,7 @@ std::optional<size_t> BoardReader::Choice(const toml::node &node, const std::str
 const toml::table *BoardReader::Table(const toml::node &node, const std::string &key) {
   if (const auto *table = node.as_table())
     return table;
-  WrongType(node, key, "a table");
+  WrongType(node, key, "a table", "write it as a [section] or as an inline { key = value } table");
   return nullptr;
 }
 

@@ -43,7 +43,7 @@ public:
   const toml::array *Array(const toml::node &node, const std::string &key);
 
   void WrongType(const toml::node &node, const std::string &key, std::string_view expected,
-                 std::string hint = {});
+                 std::string hint);
 
 private:
   std::string file_;
