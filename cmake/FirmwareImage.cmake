@@ -90,6 +90,7 @@ function(add_firmware_image name)
     COMMENT "Linking images/${ARG_OUTPUT_NAME}.efi"
     COMMAND_EXPAND_LISTS VERBATIM)
   add_custom_target(${name}Image ALL DEPENDS ${image})
-  set_target_properties(${name}Image PROPERTIES BOARDFW_IMAGE ${image} BOARDFW_IMAGE_MAP ${map}
-                        BOARDFW_IMAGE_ARCH ${ARG_ARCH})
+  # What a variant build of the same module needs to match.
+  set_target_properties(${name}Image PROPERTIES BOARDFW_IMAGE ${image} BOARDFW_IMAGE_ARCH ${ARG_ARCH}
+                        BOARDFW_IMAGE_ALIGN ${ARG_ALIGN})
 endfunction()

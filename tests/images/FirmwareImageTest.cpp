@@ -26,6 +26,10 @@ constexpr ModuleImage kModules[] = {
     {"S3SaveSmm", kMachineAmd64, kMagicPe32Plus},
 };
 
+void PrintTo(const ModuleImage &module, std::ostream *out) {
+  *out << module.Name;
+}
+
 bool Landed(const std::string &module) {
   std::istringstream list(LANDED_IMAGES);
   std::string name;
