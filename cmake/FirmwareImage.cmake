@@ -77,6 +77,8 @@ function(add_firmware_image name)
   # /driver only silences lld-link's warning about /align below the page size; it sets no header
   # bit. /WX keeps every other link warning fatal. A fixed timestamp keeps the image reproducible
   # without the debug directory that /Brepro would add.
+  # For x86, lld-link decorates the /entry name as cdecl does, so _ModuleEntryPoint resolves
+  # to the glue's __ModuleEntryPoint.
   set(image ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.efi)
   set(map ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.map)
   add_custom_command(
