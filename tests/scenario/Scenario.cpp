@@ -1,0 +1,53 @@
+#include "Scenario.h"
+
+namespace boardsim::testing {
+
+Scenario::Scenario(std::string_view boardText) {
+  LoadResult loaded = ParseBoardText(boardText, "scenario.toml");
+  for (const BoardError &error : loaded.errors) ADD_FAILURE() << error.ToString();
+  if (!loaded.board) return;
+  SimOptions options;
+  options.captureTrace = true;
+  Simulator sim(*loaded.board, options);
+  result_ = sim.Run();
+  events_ = sim.trace().Events();
+}
+
+std::vector<Json> Scenario::Of(std::string_view ev,
+                               const std::function<bool(const Json &)> &match) const {
+  std::vector<Json> found;
+  for (const Json &e : events_)
+    if (e.value("ev", "") == ev && (!match || match(e))) found.push_back(e);
+  return found;
+}
+
+Json Scenario::First(std::string_view ev, const std::function<bool(const Json &)> &match) const {
+  long index = IndexOf(ev, match);
+  return index < 0 ? Json() : events_[index];
+}
+
+long Scenario::IndexOf(std::string_view ev, const std::function<bool(const Json &)> &match) const {
+  for (size_t i = 0; i < events_.size(); ++i)
+    if (events_[i].value("ev", "") == ev && (!match || match(events_[i]))) return long(i);
+  return -1;
+}
+
+std::vector<std::string> Scenario::Faults() const {
+  std::vector<std::string> texts;
+  for (const Json &e : Of("fault")) texts.push_back(e["what"].get<std::string>());
+  return texts;
+}
+
+std::function<bool(const Json &)> Field(const std::string &key, const Json &value) {
+  return [key, value](const Json &e) { return e.contains(key) && e[key] == value; };
+}
+
+std::function<bool(const Json &)> AllOf(std::vector<std::function<bool(const Json &)>> matchers) {
+  return [matchers](const Json &e) {
+    for (const auto &m : matchers)
+      if (!m(e)) return false;
+    return true;
+  };
+}
+
+} // namespace boardsim::testing
