@@ -9,12 +9,20 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace boardsim {
 
 class Simulator;
 
 enum class SmbusOp { WriteByte, ReadByte };
+
+// Text the debug agent collected at one I/O-breakpoint hand-over.
+struct DebugHandOver {
+  uint32_t eax = 0; // low 32 bits of the text's address
+  uint32_t ebx = 0; // its length
+  std::vector<uint8_t> text;
+};
 
 class Machine {
 public:
@@ -52,6 +60,8 @@ public:
   // The machine's contribution to the final event: smbus, host_registers, pci_command,
   // uart_text, port80, error_stops, dr, cr4, msr.
   void FillFinal(Json &final) const;
+  // Every hand-over the debug agent collected text from, in order.
+  const std::vector<DebugHandOver> &HandOvers() const;
 
 private:
   struct State;

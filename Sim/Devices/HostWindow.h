@@ -1,0 +1,40 @@
+// The host register window in the configuration space of 00:00.0: a select register (0xC0)
+// naming a register block instance, an index register (0xC4) naming a 32-bit register in it,
+// and a data register (0xC8) through which that register is read and written. Byte accesses
+// reach single bytes of the three registers, as an 8-bit load of 0xCB reads bits 31-24 of the
+// selected register.
+#pragma once
+#include "Board/Board.h"
+#include "Core/Trace.h"
+
+#include <cstdint>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+namespace boardsim {
+
+class HostWindow {
+public:
+  explicit HostWindow(const HostConfig &config);
+
+  // `at`: byte offset within the window, 0-11.
+  uint8_t ReadByte(uint32_t at) const;
+  void WriteByte(uint32_t at, uint8_t value);
+
+  uint32_t Register(uint32_t instance, uint32_t index) const;
+  // final.host_registers: every register ever written, by instance and index.
+  Json WrittenRegisters() const;
+
+private:
+  static uint64_t Key(uint32_t instance, uint32_t index) {
+    return uint64_t{instance} << 32 | index;
+  }
+
+  uint32_t select_ = 0;
+  uint32_t index_ = 0;
+  std::unordered_map<uint64_t, uint32_t> registers_;
+  std::set<std::pair<uint32_t, uint32_t>> written_;
+};
+
+} // namespace boardsim

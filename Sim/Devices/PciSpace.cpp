@@ -1,0 +1,122 @@
+#include "Devices/PciSpace.h"
+
+#include "Devices/BarAssignment.h"
+#include "Devices/NicModels.h"
+
+#include <cstdio>
+
+namespace boardsim {
+namespace {
+
+bool InHostWindow(uint16_t bdf, uint32_t offset) {
+  return bdf == 0 && offset >= kHostWindowFirst && offset < kHostWindowFirst + kHostWindowSize;
+}
+
+bool SameDevice(const Bdf &a, const Bdf &b) {
+  return a.bus == b.bus && a.device == b.device;
+}
+
+uint32_t Read32(const ConfigBytes &config, uint32_t at) {
+  return config[at] | config[at + 1] << 8 | config[at + 2] << 16 | uint32_t{config[at + 3]} << 24;
+}
+
+} // namespace
+
+std::string BdfText(const Bdf &bdf) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02x:%02x.%x", bdf.bus, bdf.device, bdf.function);
+  return text;
+}
+
+PciSpace::PciSpace(const Board &board) : hostWindow_(board.host) {
+  const std::vector<uint32_t> bars = AssignBar0(board);
+  functions_.reserve(board.pci.size());
+  for (size_t i = 0; i < board.pci.size(); ++i) {
+    const PciFunction &described = board.pci[i];
+    if (byBdf_.count(Bdf16(described.bdf)))
+      continue;
+    bool multiFunction = false;
+    for (const PciFunction &other : board.pci) {
+      multiFunction |= SameDevice(other.bdf, described.bdf) && !(other.bdf == described.bdf);
+    }
+    ConfigImage image = BuildConfigImage(described, bars[i], multiFunction);
+    Function &function = functions_.emplace_back();
+    function.bdf = described.bdf;
+    function.config = image.bytes;
+    if (image.vpdCapability != 0) {
+      function.vpd.emplace(image.vpdCapability, VpdStore(described), described.vpd_ready_after);
+    }
+    if (bars[i] != 0) {
+      function.bar = std::make_unique<BarMemory>();
+      PlaceBarContents(described, *function.bar);
+      withBar_.push_back(functions_.size() - 1);
+    }
+    byBdf_.emplace(Bdf16(described.bdf), functions_.size() - 1);
+  }
+}
+
+PciSpace::Function *PciSpace::Find(uint16_t bdf) {
+  auto found = byBdf_.find(bdf);
+  return found == byBdf_.end() ? nullptr : &functions_[found->second];
+}
+
+uint8_t PciSpace::ReadByte(uint16_t bdf, Function *function, uint32_t offset) const {
+  if (InHostWindow(bdf, offset))
+    return hostWindow_.ReadByte(offset - kHostWindowFirst);
+  if (function == nullptr || offset >= kConfigSpaceSize)
+    return 0xFF;
+  return function->config[offset];
+}
+
+uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
+  Function *function = Find(bdf);
+  if (function && function->vpd)
+    function->vpd->BeforeRead(function->config.data(), offset, size);
+  uint64_t value = 0;
+  for (unsigned i = 0; i < size; ++i) {
+    value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
+  }
+  return value;
+}
+
+void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t value) {
+  Function *function = Find(bdf);
+  for (unsigned i = 0; i < size; ++i) {
+    const uint32_t at = offset + i;
+    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+    if (InHostWindow(bdf, at)) {
+      hostWindow_.WriteByte(at - kHostWindowFirst, byte);
+    } else if (function && at < kConfigSpaceSize) {
+      function->config[at] = byte;
+      function->commandWritten |= at == kConfigCommand || at == kConfigCommand + 1;
+    }
+  }
+  if (function && function->vpd)
+    function->vpd->AfterWrite(function->config.data(), offset, size);
+}
+
+std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {
+  for (size_t index : withBar_) {
+    const Function &function = functions_[index];
+    if (!(function.config[kConfigCommand] & kCommandMemorySpace))
+      continue;
+    const uint64_t base = Read32(function.config, kConfigBar0) & ~0xFu;
+    if (base != 0 && address >= base && address - base < kBarWindowSize) {
+      return BarHit{function.bar.get(), static_cast<uint32_t>(address - base)};
+    }
+  }
+  return std::nullopt;
+}
+
+Json PciSpace::WrittenCommands() const {
+  Json commands = Json::object();
+  for (const Function &function : functions_) {
+    if (!function.commandWritten)
+      continue;
+    commands[BdfText(function.bdf)] =
+        function.config[kConfigCommand] | function.config[kConfigCommand + 1] << 8;
+  }
+  return commands;
+}
+
+} // namespace boardsim

@@ -1,0 +1,52 @@
+#include "Devices/VpdCapability.h"
+
+namespace boardsim {
+namespace {
+
+constexpr uint32_t kAddressRegister = 2;
+constexpr uint32_t kDataRegister = 4;
+constexpr uint16_t kCompletionFlag = 0x8000;
+
+} // namespace
+
+VpdCapability::VpdCapability(uint32_t offset, std::vector<uint8_t> store,
+                             std::optional<uint32_t> readyAfter)
+    : offset_(offset), store_(std::move(store)), readyAfter_(readyAfter) {}
+
+bool VpdCapability::TouchesAddressRegister(uint32_t first, uint32_t size) const {
+  const uint32_t address = offset_ + kAddressRegister;
+  return first < address + 2 && address < first + size;
+}
+
+void VpdCapability::BeforeRead(uint8_t *config, uint32_t first, uint32_t size) {
+  if (!pending_ || !TouchesAddressRegister(first, size) || !readyAfter_)
+    return;
+  if (readsWhilePending_ >= *readyAfter_) {
+    Complete(config);
+  } else {
+    ++readsWhilePending_;
+  }
+}
+
+void VpdCapability::AfterWrite(const uint8_t *config, uint32_t first, uint32_t size) {
+  if (!TouchesAddressRegister(first, size))
+    return;
+  const uint32_t at = offset_ + kAddressRegister;
+  const uint16_t address = static_cast<uint16_t>(config[at] | config[at + 1] << 8);
+  if (address & kCompletionFlag)
+    return;
+  pending_ = true;
+  pendingAddress_ = address;
+  readsWhilePending_ = 0;
+}
+
+void VpdCapability::Complete(uint8_t *config) {
+  pending_ = false;
+  config[offset_ + kAddressRegister + 1] |= kCompletionFlag >> 8;
+  for (uint32_t i = 0; i < 4; ++i) {
+    const uint32_t from = pendingAddress_ + i;
+    config[offset_ + kDataRegister + i] = from < store_.size() ? store_[from] : 0;
+  }
+}
+
+} // namespace boardsim
