@@ -1,6 +1,5 @@
 #include "Board/BoardSections.h"
 #include "Board/BoardText.h"
-#include "Board/HeapPayload.h"
 #include "Board/NumberFormat.h"
 
 namespace boardsim {
@@ -9,6 +8,10 @@ namespace {
 
 // Keeps a record's payload a size the simulator can place in memory.
 constexpr uint32_t kMaxHeapSize = 0xFFFFFF;
+// A heap HOB: the GUID-extension header (8 + 16 bytes), then the 16-byte record header.
+constexpr uint32_t kHeapHobHeaderSize = 40;
+// A DEBUG_TRACE_BUFFER's data follows its 0x201-byte header.
+constexpr uint32_t kTraceBufferDataOffset = 0x201;
 
 std::optional<TraceBufferSpec> ReadTraceBuffer(TableReader &entry) {
   std::optional<TableReader> table = entry.SubTable("trace_buffer");
