@@ -1,4 +1,4 @@
-// A board file starts from the contract's defaults: absent keys and sections take them.
+// A board file starts from the documented defaults: absent keys and sections take them.
 #include "BoardTestSupport.h"
 
 namespace boardsim::test {
