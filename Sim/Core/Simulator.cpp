@@ -90,6 +90,12 @@ std::string Simulator::CurrentImage() const {
   return running ? running->name : "platform";
 }
 
+const ImageInstance *Simulator::OwnerOf(const void *code) const {
+  return images_ ? images_->OwnerOf(code) : nullptr;
+}
+Phase Simulator::PhaseOf(const ImageInstance &image) { return image.phase(); }
+const std::string &Simulator::NameOf(const ImageInstance &image) { return image.name; }
+
 void Simulator::Fault(const std::string &what) {
   Emit("fault", [&](Json &e) { e["what"] = what; });
 }

@@ -20,6 +20,7 @@ class VariableStore;
 class PeiCore;
 class DxeCore;
 class SmmCore;
+struct ImageInstance;
 
 // Thrown to end a run whose processor is stopped for good (an error stop nobody released). It
 // unwinds through module code back to the boot-script runner.
@@ -75,6 +76,13 @@ public:
   void Emit(std::string_view ev) {
     Emit(ev, [](Json &) {});
   }
+  // An event reported for the image that owns `code` (a callback about to run or just returned).
+  template <typename Fill> void EmitFor(const void *code, std::string_view ev, Fill &&fill) {
+    if (!trace_.On()) return;
+    const ImageInstance *owner = OwnerOf(code);
+    if (!owner) return Emit(ev, fill);
+    trace_.Emit(ev, nowUs_, PhaseOf(*owner), NameOf(*owner), fill);
+  }
   // Something the firmware would crash on; the run goes on where it safely can.
   void Fault(const std::string &what);
   [[noreturn]] void Halt();
@@ -84,6 +92,9 @@ public:
   static Simulator &Current();
 
 private:
+  const ImageInstance *OwnerOf(const void *code) const;
+  static Phase PhaseOf(const ImageInstance &image);
+  static const std::string &NameOf(const ImageInstance &image);
   void RunStep(const BootStep &step);
   Json Final(Outcome outcome);
 

@@ -76,7 +76,8 @@ void DxeEvents::DispatchPending() {
     if (event->closed) continue;
     EFI_TPL saved = tpl_;
     tpl_ = event->tpl;
-    sim_.Emit("notify", [&](Json &e) { e["event"] = event->id; });
+    sim_.EmitFor(reinterpret_cast<const void *>(event->notify), "notify",
+                 [&](Json &e) { e["event"] = event->id; });
     // The notify function runs as the code of the image that owns it.
     sim_.images().CallVoid(event->notify, static_cast<EFI_EVENT>(event), event->context);
     tpl_ = saved;

@@ -69,11 +69,12 @@ void PpiDatabase::Fire(Registration &registration, const Installed &ppi) {
   registration.fired = true;
   EFI_PEI_NOTIFY_DESCRIPTOR *descriptor = registration.descriptor;
   EFI_GUID guid = registration.guid;
-  sim_.Emit("notify", [&](Json &e) { GuidFields(e, guid); });
+  const void *code = reinterpret_cast<const void *>(descriptor->Notify);
+  sim_.EmitFor(code, "notify", [&](Json &e) { GuidFields(e, guid); });
   Status status = sim_.images().Call(descriptor->Notify, Status(EFI_LOAD_ERROR),
                                      const_cast<EFI_PEI_SERVICES **>(services_), descriptor,
                                      ppi.descriptor->Ppi);
-  sim_.Emit("notify_return", [&](Json &e) {
+  sim_.EmitFor(code, "notify_return", [&](Json &e) {
     GuidFields(e, guid);
     e["status"] = StatusName(status);
   });
