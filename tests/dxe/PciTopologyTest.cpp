@@ -22,11 +22,13 @@ TEST_F(PciTopologyTest, GroupedBusNumbersScaleByTheWindowsGroupSize) {
     uint16_t Expected;
   };
   const Case Cases[] = {
-      {3, 0x2100, 0x0900},                            // group size 4: 2 * 4 + 1
-      {3, 0xABCD2155, 0x0955},                        // upper half dropped, device/function kept
-      {15, 0x1234, 0x1234},                           // group size 16 is the identity
-      {15, 0xFFF8, 0xFFF8},    {255, 0x2345, 0x0345}, // group size 0: the low nibble alone
-      {31, 0x9112, 0x2112},                           // (9 * 32 + 1) mod 256 = 33
+      {3, 0x2100, 0x0900},     // group size 4: 2 * 4 + 1
+      {3, 0xABCD2155, 0x0955}, // upper half dropped, device/function kept
+      {3, 0x1000, 0x0400},     // the lowest grouped bus
+      {15, 0x1234, 0x1234},    // group size 16 is the identity
+      {15, 0xFFF8, 0xFFF8},    // up to the last bus
+      {255, 0x2345, 0x0345},   // group size 0: the low nibble alone
+      {31, 0x9112, 0x2112},    // (9 * 32 + 1) mod 256 = 33
   };
   for (const Case &C : Cases) {
     Model().SetBusGroupSizeMinusOne(C.N);
