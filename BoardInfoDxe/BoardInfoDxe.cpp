@@ -22,9 +22,18 @@ UINT64 EFIAPI ReturnZero(BOARD_INFO_PROTOCOL *, VOID *, VOID *) {
 } // namespace
 
 BOARD_INFO_PROTOCOL mBoardInfoProtocol = {
-    ReturnFalse, ReturnZero, ReturnFalse, nullptr, GetNicMacAddresses,
-    ReturnTrue,  ReturnZero, ReturnZero,  nullptr, nullptr,
-    nullptr,     nullptr,
+    .BooleanQuery0 = ReturnFalse,
+    .ValueQuery1 = ReturnZero,
+    .BooleanQuery2 = ReturnFalse,
+    .Reserved3 = nullptr,
+    .GetNicMacAddresses = GetNicMacAddresses,
+    .BooleanQuery5 = ReturnTrue,
+    .ValueQuery6 = ReturnZero,
+    .ValueQuery7 = ReturnZero,
+    .Reserved8 = nullptr,
+    .Reserved9 = nullptr,
+    .Reserved10 = nullptr,
+    .Reserved11 = nullptr,
 };
 
 UINT8 *mSetupCopy;

@@ -75,6 +75,7 @@ TEST_F(EntryPointTest, KeepsACopyOfTheSetupVariable) {
   EXPECT_EQ(Dxe().PoolType, EfiBootServicesData);
   EXPECT_EQ(Dxe().Pool.size(), 589u);
   EXPECT_EQ(Dxe().GetVariableSizeIn, 589u);
+  EXPECT_FALSE(Dxe().AttributesRequested);
   ASSERT_EQ(mSetupCopy, Dxe().Pool.data());
   EXPECT_TRUE(std::equal(Dxe().Setup.begin(), Dxe().Setup.end(), mSetupCopy));
 

@@ -114,6 +114,7 @@ EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *Name, CONST EFI_GUID *Guid, UINT32 *
                               UINTN *DataSize, VOID *Data) {
   EFI_STATUS Status = Enter("GetVariable");
   Dxe().GetVariableSizeIn = *DataSize;
+  Dxe().AttributesRequested = Attributes != nullptr;
   if (EFI_ERROR(Status)) {
     return Status;
   }
@@ -125,9 +126,6 @@ EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *Name, CONST EFI_GUID *Guid, UINT32 *
   if (Size > *DataSize) {
     *DataSize = Size;
     return EFI_BUFFER_TOO_SMALL;
-  }
-  if (Attributes != nullptr) {
-    *Attributes = 7;
   }
   std::copy(Dxe().Setup.begin(), Dxe().Setup.end(), static_cast<uint8_t *>(Data));
   *DataSize = Size;

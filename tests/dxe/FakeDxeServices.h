@@ -38,6 +38,7 @@ struct FakeDxe {
   bool SetupPresent = true;
   std::vector<uint8_t> Setup;
   UINTN GetVariableSizeIn = 0;
+  bool AttributesRequested = true;
   // Stall
   std::vector<UINTN> Stalls;
   // PCD_PROTOCOL
