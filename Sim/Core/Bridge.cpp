@@ -10,9 +10,13 @@
 namespace boardsim {
 namespace {
 
-Machine &M() { return Simulator::Current().machine(); }
+Machine &M() {
+  return Simulator::Current().machine();
+}
 
-uint64_t IoRead(void *, uint16_t port, uint32_t width) { return M().IoRead(port, width); }
+uint64_t IoRead(void *, uint16_t port, uint32_t width) {
+  return M().IoRead(port, width);
+}
 void IoWrite(void *, uint16_t port, uint32_t width, uint64_t value) {
   M().IoWrite(port, width, value);
 }
@@ -37,15 +41,33 @@ void MmioWrite(void *, uint64_t address, uint32_t width, uint64_t value) {
   M().MmioWrite(address, width, value);
 }
 
-uint64_t ReadMsr(void *, uint32_t index) { return M().ReadMsr(index); }
-void WriteMsr(void *, uint32_t index, uint64_t value) { M().WriteMsr(index, value); }
-uint64_t ReadDr(void *, uint32_t reg) { return M().ReadDr(reg); }
-void WriteDr(void *, uint32_t reg, uint64_t value) { M().WriteDr(reg, value); }
-uint64_t ReadCr4(void *) { return M().ReadCr4(); }
-void WriteCr4(void *, uint64_t value) { M().WriteCr4(value); }
-void Cpuid(void *, uint32_t leaf, uint32_t out[4]) { M().Cpuid(leaf, out); }
-uint64_t ReadTsc(void *) { return M().ReadTsc(); }
-void Pause(void *) { M().Pause(); }
+uint64_t ReadMsr(void *, uint32_t index) {
+  return M().ReadMsr(index);
+}
+void WriteMsr(void *, uint32_t index, uint64_t value) {
+  M().WriteMsr(index, value);
+}
+uint64_t ReadDr(void *, uint32_t reg) {
+  return M().ReadDr(reg);
+}
+void WriteDr(void *, uint32_t reg, uint64_t value) {
+  M().WriteDr(reg, value);
+}
+uint64_t ReadCr4(void *) {
+  return M().ReadCr4();
+}
+void WriteCr4(void *, uint64_t value) {
+  M().WriteCr4(value);
+}
+void Cpuid(void *, uint32_t leaf, uint32_t out[4]) {
+  M().Cpuid(leaf, out);
+}
+uint64_t ReadTsc(void *) {
+  return M().ReadTsc();
+}
+void Pause(void *) {
+  M().Pause();
+}
 void PortHandOver(void *, uint32_t eax, uint32_t ebx, uint32_t edx, const void *text) {
   M().PortHandOver(eax, ebx, edx, text);
 }
@@ -60,10 +82,10 @@ const void *PeiServicesTablePointer(void *) {
 
 const HOST_BRIDGE &SimulatorBridge() {
   static constexpr HOST_BRIDGE kBridge = {
-      IoRead,  IoWrite, MmioRead,     MmioWrite,     ReadMsr,
-      WriteMsr, ReadDr, WriteDr,      ReadCr4,       WriteCr4,
-      Cpuid,   ReadTsc, Pause,        PortHandOver,  CpuidReturnSi,
-      PeiServicesTablePointer,
+      IoRead,  IoWrite,      MmioRead,      MmioWrite,
+      ReadMsr, WriteMsr,     ReadDr,        WriteDr,
+      ReadCr4, WriteCr4,     Cpuid,         ReadTsc,
+      Pause,   PortHandOver, CpuidReturnSi, PeiServicesTablePointer,
   };
   return kBridge;
 }

@@ -7,14 +7,17 @@ namespace {
 
 // "S3SaveSmm" matches every instance of the module, "S3SaveSmm#2" only that one.
 bool ImageMatches(const std::string &wanted, std::string_view image) {
-  if (wanted == image) return true;
+  if (wanted == image)
+    return true;
   return wanted.find('#') == std::string::npos && image.size() > wanted.size() &&
          image.substr(0, wanted.size()) == wanted && image[wanted.size()] == '#';
 }
 
 bool TargetMatches(const std::string &wanted, const EFI_GUID *guid, std::string_view name) {
-  if (!name.empty() && wanted == name) return true;
-  if (!guid) return false;
+  if (!name.empty() && wanted == name)
+    return true;
+  if (!guid)
+    return false;
   auto parsed = GuidFromText(wanted);
   return parsed && SameGuid(*parsed, *guid);
 }
@@ -29,15 +32,20 @@ Faults::Faults(const std::vector<FaultSpec> &specs) {
 Injected Faults::Check(Phase phase, std::string_view call, std::string_view image,
                        const EFI_GUID *targetGuid, std::string_view targetName) {
   Injected result;
-  if (entries_.empty()) return result;
+  if (entries_.empty())
+    return result;
   std::string full = std::string(PhaseName(phase)) + "." + std::string(call);
   for (Entry &entry : entries_) {
     const FaultSpec &spec = entry.spec;
-    if (spec.call != full) continue;
-    if (spec.image && !ImageMatches(*spec.image, image)) continue;
-    if (spec.target && !TargetMatches(*spec.target, targetGuid, targetName)) continue;
+    if (spec.call != full)
+      continue;
+    if (spec.image && !ImageMatches(*spec.image, image))
+      continue;
+    if (spec.target && !TargetMatches(*spec.target, targetGuid, targetName))
+      continue;
     ++entry.seen;
-    if (!result.status && (!spec.nth || *spec.nth == entry.seen)) result.status = entry.status;
+    if (!result.status && (!spec.nth || *spec.nth == entry.seen))
+      result.status = entry.status;
   }
   return result;
 }

@@ -48,7 +48,9 @@ constexpr std::array kGuids = {
 
 } // namespace
 
-bool SameGuid(const EFI_GUID &a, const EFI_GUID &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 std::string GuidText(const EFI_GUID &g) {
   char text[40];
@@ -60,20 +62,24 @@ std::string GuidText(const EFI_GUID &g) {
 
 const char *GuidName(const EFI_GUID &guid) {
   for (const auto &entry : kGuids)
-    if (SameGuid(*entry.guid, guid)) return entry.name;
+    if (SameGuid(*entry.guid, guid))
+      return entry.name;
   return nullptr;
 }
 
 std::optional<EFI_GUID> GuidFromText(std::string_view text) {
   for (const auto &entry : kGuids)
-    if (text == entry.name) return *entry.guid;
+    if (text == entry.name)
+      return *entry.guid;
   unsigned d1, d2, d3, b[8];
   std::string copy(text);
   int n = std::sscanf(copy.c_str(), "%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d1, &d2, &d3, &b[0],
                       &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7]);
-  if (n != 11 || copy.size() != 36) return std::nullopt;
+  if (n != 11 || copy.size() != 36)
+    return std::nullopt;
   EFI_GUID guid{d1, static_cast<UINT16>(d2), static_cast<UINT16>(d3), {}};
-  for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<UINT8>(b[i]);
+  for (int i = 0; i < 8; ++i)
+    guid.Data4[i] = static_cast<UINT8>(b[i]);
   return guid;
 }
 

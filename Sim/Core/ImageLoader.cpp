@@ -21,14 +21,14 @@ namespace fs = std::filesystem;
 
 // Copies that are written by the simulator itself must bypass the sanitizer: module globals sit
 // between the red zones AddressSanitizer keeps around them.
-__attribute__((no_sanitize("address"))) void CopyRaw(uint8_t *to, const uint8_t *from,
-                                                      size_t n) {
-  for (size_t i = 0; i < n; ++i) reinterpret_cast<volatile uint8_t *>(to)[i] = from[i];
-}
-__attribute__((no_sanitize("address"))) bool SameRaw(const uint8_t *a, const uint8_t *b,
-                                                      size_t n) {
+__attribute__((no_sanitize("address"))) void CopyRaw(uint8_t *to, const uint8_t *from, size_t n) {
   for (size_t i = 0; i < n; ++i)
-    if (reinterpret_cast<const volatile uint8_t *>(a)[i] != b[i]) return false;
+    reinterpret_cast<volatile uint8_t *>(to)[i] = from[i];
+}
+__attribute__((no_sanitize("address"))) bool SameRaw(const uint8_t *a, const uint8_t *b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (reinterpret_cast<const volatile uint8_t *>(a)[i] != b[i])
+      return false;
   return true;
 }
 
@@ -41,14 +41,16 @@ struct SegmentScan {
 
 int ScanSegments(dl_phdr_info *info, size_t, void *data) {
   auto *scan = static_cast<SegmentScan *>(data);
-  if (info->dlpi_addr != scan->base) return 0;
+  if (info->dlpi_addr != scan->base)
+    return 0;
   for (int i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr) &ph = info->dlpi_phdr[i];
     uintptr_t begin = info->dlpi_addr + ph.p_vaddr, end = begin + ph.p_memsz;
     if (ph.p_type == PT_LOAD) {
       scan->lo = std::min(scan->lo, begin);
       scan->hi = std::max(scan->hi, end);
-      if (ph.p_flags & PF_W) scan->writable.emplace_back(begin, end);
+      if (ph.p_flags & PF_W)
+        scan->writable.emplace_back(begin, end);
     } else if (ph.p_type == PT_GNU_RELRO) {
       scan->relro = {begin, end};
     }
@@ -59,7 +61,8 @@ int ScanSegments(dl_phdr_info *info, size_t, void *data) {
 std::string TempDirectory() {
   static const std::string dir = [] {
     std::string pattern = (fs::temp_directory_path() / "boardsim-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("cannot create a temporary folder");
     return pattern;
   }();
   return dir;
@@ -78,16 +81,20 @@ void LoadedImage::Reset() {
 bool LoadedImage::DataChanged() const {
   size_t offset = 0;
   for (const Range &r : writable_) {
-    if (!SameRaw(r.begin, snapshot_.data() + offset, r.size)) return true;
+    if (!SameRaw(r.begin, snapshot_.data() + offset, r.size))
+      return true;
     offset += r.size;
   }
   return false;
 }
 
-void *LoadedImage::Symbol(const char *name) const { return dlsym(handle_, name); }
+void *LoadedImage::Symbol(const char *name) const {
+  return dlsym(handle_, name);
+}
 
 std::string ImageLoader::ModuleDirectory() {
-  if (const char *dir = std::getenv("BOARDSIM_MODULE_DIR")) return dir;
+  if (const char *dir = std::getenv("BOARDSIM_MODULE_DIR"))
+    return dir;
   return BOARDSIM_DEFAULT_MODULE_DIR;
 }
 
@@ -108,7 +115,8 @@ LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy) {
   fs::copy_file(source, copyPath, fs::copy_options::overwrite_existing);
   void *handle = dlopen(copyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   fs::remove(copyPath);
-  if (!handle) throw std::runtime_error(std::string("cannot load module image: ") + dlerror());
+  if (!handle)
+    throw std::runtime_error(std::string("cannot load module image: ") + dlerror());
 
   auto image = std::make_unique<LoadedImage>();
   image->module_ = module;
@@ -129,7 +137,8 @@ LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy) {
   image->hi_ = scan.hi;
   for (auto [begin, end] : scan.writable) {
     // The part that relocation processing made read-only stays as it is.
-    if (scan.relro.first <= begin && scan.relro.second > begin) begin = scan.relro.second;
+    if (scan.relro.first <= begin && scan.relro.second > begin)
+      begin = scan.relro.second;
     if (end > begin)
       image->writable_.push_back({reinterpret_cast<uint8_t *>(begin), size_t(end - begin)});
   }

@@ -18,19 +18,22 @@ std::optional<ModuleKind> KindOfModule(const std::string &module) {
       {"S3SaveSmm", ModuleKind::Smm},
   };
   auto it = kModules.find(module);
-  if (it == kModules.end()) return std::nullopt;
+  if (it == kModules.end())
+    return std::nullopt;
   return it->second;
 }
 
 Images::Images(Simulator &sim) : sim_(sim) {}
 
 Images::~Images() {
-  for (auto &image : all_) image->loaded->owner = nullptr;
+  for (auto &image : all_)
+    image->loaded->owner = nullptr;
 }
 
 ImageInstance &Images::Load(const std::string &module) {
   unsigned copy = 0;
-  for (const auto &image : all_) copy += image->module == module;
+  for (const auto &image : all_)
+    copy += image->module == module;
   LoadedImage &loaded = ImageLoader::Acquire(module, copy);
   auto image = std::make_unique<ImageInstance>(ImageInstance{
       module + "#" + std::to_string(copy + 1), module, *KindOfModule(module), &loaded, {}, false});
@@ -47,7 +50,8 @@ void Images::Unload(ImageInstance &image) {
 ImageInstance *Images::OwnerOf(const void *code) const {
   auto address = reinterpret_cast<uintptr_t>(code);
   for (const auto &image : all_)
-    if (image->loaded->Contains(address)) return image.get();
+    if (image->loaded->Contains(address))
+      return image.get();
   return nullptr;
 }
 
@@ -66,15 +70,18 @@ bool Images::Enter(const void *code, ImageInstance *&target) {
 
 Images::Frame::Frame(Images &images, ImageInstance *target)
     : images_(images), target_(target), pushed_(target != nullptr) {
-  if (pushed_) images_.stack_.push_back(target_);
+  if (pushed_)
+    images_.stack_.push_back(target_);
 }
 
 Images::Frame::~Frame() {
-  if (pushed_) images_.stack_.pop_back();
+  if (pushed_)
+    images_.stack_.pop_back();
 }
 
 void Images::Frame::Leave() {
-  if (!pushed_) return;
+  if (!pushed_)
+    return;
   images_.stack_.pop_back();
   pushed_ = false;
   images_.CheckReadOnly(*target_);
@@ -82,7 +89,8 @@ void Images::Frame::Leave() {
 
 // A PEIM runs from flash: its data cannot change. Report a write and undo it, as the flash would.
 void Images::CheckReadOnly(ImageInstance &image) {
-  if (image.kind != ModuleKind::Pei || !image.loaded->DataChanged()) return;
+  if (image.kind != ModuleKind::Pei || !image.loaded->DataChanged())
+    return;
   sim_.Fault("write to read-only image " + image.name);
   image.loaded->Reset();
 }

@@ -51,7 +51,8 @@ public:
   // unloaded image) it is reported as a fault and `fallback` is returned instead.
   template <typename R, typename F, typename... A> R Call(F fn, R fallback, A... args) {
     ImageInstance *target = nullptr;
-    if (!Enter(reinterpret_cast<const void *>(fn), target)) return fallback;
+    if (!Enter(reinterpret_cast<const void *>(fn), target))
+      return fallback;
     Frame frame(*this, target);
     if constexpr (std::is_void_v<R>) {
       fn(args...);
@@ -64,7 +65,8 @@ public:
   }
   template <typename F, typename... A> void CallVoid(F fn, A... args) {
     ImageInstance *target = nullptr;
-    if (!Enter(reinterpret_cast<const void *>(fn), target)) return;
+    if (!Enter(reinterpret_cast<const void *>(fn), target))
+      return;
     Frame frame(*this, target);
     fn(args...);
     frame.Leave();

@@ -40,7 +40,9 @@ void Unpoison(const void *p, size_t n) {
   (void)p, (void)n;
 #endif
 }
-size_t RoundUp(size_t v, size_t a) { return (v + a - 1) / a * a; }
+size_t RoundUp(size_t v, size_t a) {
+  return (v + a - 1) / a * a;
+}
 
 } // namespace
 
@@ -52,11 +54,13 @@ const char *SpaceName(Space space) {
 Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
   size_t sizes[4] = {kGeneralSizes[0], kGeneralSizes[1], RoundUp(smramSize, 4096),
                      kGeneralSizes[3]};
-  for (size_t s : sizes) regionSize_ += s;
+  for (size_t s : sizes)
+    regionSize_ += s;
   // MAP_32BIT keeps every address below 2 GiB.
   void *p = mmap(nullptr, regionSize_, PROT_READ | PROT_WRITE,
                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT | MAP_NORESERVE, -1, 0);
-  if (p == MAP_FAILED) throw std::runtime_error("cannot map board memory below 4 GiB");
+  if (p == MAP_FAILED)
+    throw std::runtime_error("cannot map board memory below 4 GiB");
   region_ = static_cast<uint8_t *>(p);
   uint8_t *cursor = region_;
   for (int i = 0; i < 4; ++i) {
@@ -79,7 +83,8 @@ void *Memory::Allocate(Space space, size_t size) {
   Pool &pool = pools_[static_cast<int>(space)];
   uint8_t *block = pool.next + kRedZone;
   size_t span = RoundUp(size + 2 * kRedZone, kAlign);
-  if (pool.next + span > pool.end) return nullptr;
+  if (pool.next + span > pool.end)
+    return nullptr;
   pool.next += span;
   Unpoison(block, size);
   // Firmware pools hand out uninitialised memory: make a module that forgets to clear it visible.
@@ -90,7 +95,8 @@ void *Memory::Allocate(Space space, size_t size) {
 
 bool Memory::Free(Space space, void *block) {
   auto it = live_.find(block);
-  if (it == live_.end() || it->second.space != space) return false;
+  if (it == live_.end() || it->second.space != space)
+    return false;
   Poison(block, it->second.size);
   live_.erase(it);
   return true;

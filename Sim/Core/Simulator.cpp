@@ -50,7 +50,9 @@ Phase StepPhase(const BootStep &step) {
 
 } // namespace
 
-Simulator &Simulator::Current() { return *tCurrent; }
+Simulator &Simulator::Current() {
+  return *tCurrent;
+}
 
 Simulator::Simulator(const Board &board, SimOptions options)
     : board_(board), memory_(board.smm.smram_size) {
@@ -93,14 +95,20 @@ std::string Simulator::CurrentImage() const {
 const ImageInstance *Simulator::OwnerOf(const void *code) const {
   return images_ ? images_->OwnerOf(code) : nullptr;
 }
-Phase Simulator::PhaseOf(const ImageInstance &image) { return image.phase(); }
-const std::string &Simulator::NameOf(const ImageInstance &image) { return image.name; }
+Phase Simulator::PhaseOf(const ImageInstance &image) {
+  return image.phase();
+}
+const std::string &Simulator::NameOf(const ImageInstance &image) {
+  return image.name;
+}
 
 void Simulator::Fault(const std::string &what) {
   Emit("fault", [&](Json &e) { e["what"] = what; });
 }
 
-void Simulator::Halt() { throw RunHalted{}; }
+void Simulator::Halt() {
+  throw RunHalted{};
+}
 
 RunResult Simulator::Run() {
   CurrentScope scope(this);

@@ -71,16 +71,19 @@ public:
   void SetStepPhase(Phase phase) { stepPhase_ = phase; }
 
   template <typename Fill> void Emit(std::string_view ev, Fill &&fill) {
-    if (trace_.On()) trace_.Emit(ev, nowUs_, CurrentPhase(), CurrentImage(), fill);
+    if (trace_.On())
+      trace_.Emit(ev, nowUs_, CurrentPhase(), CurrentImage(), fill);
   }
   void Emit(std::string_view ev) {
     Emit(ev, [](Json &) {});
   }
   // An event reported for the image that owns `code` (a callback about to run or just returned).
   template <typename Fill> void EmitFor(const void *code, std::string_view ev, Fill &&fill) {
-    if (!trace_.On()) return;
+    if (!trace_.On())
+      return;
     const ImageInstance *owner = OwnerOf(code);
-    if (!owner) return Emit(ev, fill);
+    if (!owner)
+      return Emit(ev, fill);
     trace_.Emit(ev, nowUs_, PhaseOf(*owner), NameOf(*owner), fill);
   }
   // Something the firmware would crash on; the run goes on where it safely can.

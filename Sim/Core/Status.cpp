@@ -11,7 +11,9 @@ struct NamedStatus {
   const char *name;
 };
 
-constexpr Status Err(uint64_t code) { return kErrorBit | code; }
+constexpr Status Err(uint64_t code) {
+  return kErrorBit | code;
+}
 
 // UEFI 2.10 appendix D.
 constexpr std::array kStatuses = {
@@ -58,7 +60,8 @@ constexpr std::array kStatuses = {
 
 std::string StatusName(Status status) {
   for (const auto &entry : kStatuses)
-    if (entry.value == status) return entry.name;
+    if (entry.value == status)
+      return entry.name;
   char text[24];
   std::snprintf(text, sizeof text, "0x%016llX", static_cast<unsigned long long>(status));
   return text;
@@ -66,7 +69,8 @@ std::string StatusName(Status status) {
 
 std::optional<Status> StatusFromName(std::string_view name) {
   for (const auto &entry : kStatuses)
-    if (name == entry.name) return entry.value;
+    if (name == entry.name)
+      return entry.value;
   return std::nullopt;
 }
 

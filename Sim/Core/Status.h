@@ -9,7 +9,9 @@ namespace boardsim {
 
 using Status = uint64_t;
 inline constexpr Status kErrorBit = 1ULL << 63;
-constexpr bool IsError(Status s) { return (s & kErrorBit) != 0; }
+constexpr bool IsError(Status s) {
+  return (s & kErrorBit) != 0;
+}
 
 // "EFI_NOT_FOUND"; an unnamed value prints as its hex form.
 std::string StatusName(Status status);

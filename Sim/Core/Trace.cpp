@@ -18,10 +18,13 @@ Json Trace::Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_v
 }
 
 void Trace::Record(Json event) {
-  if (!event.contains("seq")) event["seq"] = seq_;
+  if (!event.contains("seq"))
+    event["seq"] = seq_;
   ++seq_;
-  if (stream_) *stream_ << event.dump() << '\n';
-  if (capture_) events_.push_back(std::move(event));
+  if (stream_)
+    *stream_ << event.dump() << '\n';
+  if (capture_)
+    events_.push_back(std::move(event));
 }
 
 std::string HexBytes(const uint8_t *data, size_t size) {
@@ -34,6 +37,8 @@ std::string HexBytes(const uint8_t *data, size_t size) {
   return text;
 }
 
-std::string HexBytes(const std::vector<uint8_t> &bytes) { return HexBytes(bytes.data(), bytes.size()); }
+std::string HexBytes(const std::vector<uint8_t> &bytes) {
+  return HexBytes(bytes.data(), bytes.size());
+}
 
 } // namespace boardsim

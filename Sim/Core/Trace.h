@@ -28,7 +28,8 @@ public:
   // Records an event; `fill` adds the event's own fields and runs only when tracing is on.
   template <typename Fill>
   void Emit(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image, Fill &&fill) {
-    if (!On()) return;
+    if (!On())
+      return;
     Json event = Header(ev, tUs, phase, image);
     fill(event);
     Record(std::move(event));

@@ -18,8 +18,7 @@ template <typename R> R Answer() {
 
 template <typename Fn, const char *Name> struct Unmodelled;
 
-template <typename R, typename... A, const char *Name>
-struct Unmodelled<R(EFIAPI *)(A...), Name> {
+template <typename R, typename... A, const char *Name> struct Unmodelled<R(EFIAPI *)(A...), Name> {
   static R EFIAPI Call(A...) {
     Simulator::Current().Fault(std::string("service not modelled: ") + Name);
     return Answer<R>();
@@ -37,8 +36,8 @@ struct Unmodelled<R(EFIAPI *)(A..., ...), Name> {
 } // namespace boardsim
 
 // Fills `table.Member` with the unmodelled answer.
-#define BOARDSIM_UNMODELLED(table, Member)                                                        \
+#define BOARDSIM_UNMODELLED(table, Member)                                                         \
   do {                                                                                             \
     static constexpr char kName_##Member[] = #Member;                                              \
-    (table).Member = &::boardsim::Unmodelled<decltype((table).Member), kName_##Member>::Call;       \
+    (table).Member = &::boardsim::Unmodelled<decltype((table).Member), kName_##Member>::Call;      \
   } while (0)

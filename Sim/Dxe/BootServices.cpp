@@ -13,8 +13,12 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() { return Simulator::Current(); }
-DxeCore &Dxe() { return Sim().dxe(); }
+Simulator &Sim() {
+  return Simulator::Current();
+}
+DxeCore &Dxe() {
+  return Sim().dxe();
+}
 
 // A boot service called from SMM code is still a boot service: "dxe.X" faults apply to it as
 // well as "smm.X" ones.
@@ -26,7 +30,8 @@ Injected BootFault(const char *service, const EFI_GUID *target = nullptr,
   Injected injected = sim.faults().Check(phase, service, image, target, targetName);
   if (phase == Phase::Smm) {
     Injected dxe = sim.faults().Check(Phase::Dxe, service, image, target, targetName);
-    if (!injected.status) injected = dxe;
+    if (!injected.status)
+      injected = dxe;
   }
   return injected;
 }
@@ -37,8 +42,12 @@ void GuidFields(Json &e, const EFI_GUID &guid) {
   e["name"] = name ? Json(name) : Json(nullptr);
 }
 
-EFI_TPL EFIAPI RaiseTpl(EFI_TPL tpl) { return Dxe().events().Raise(tpl); }
-VOID EFIAPI RestoreTpl(EFI_TPL tpl) { Dxe().events().Restore(tpl); }
+EFI_TPL EFIAPI RaiseTpl(EFI_TPL tpl) {
+  return Dxe().events().Raise(tpl);
+}
+VOID EFIAPI RestoreTpl(EFI_TPL tpl) {
+  Dxe().events().Restore(tpl);
+}
 
 EFI_STATUS EFIAPI AllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
   Injected injected = BootFault("AllocatePool");
@@ -109,81 +118,99 @@ EFI_STATUS EFIAPI CreateEventEx(UINT32 type, EFI_TPL tpl, EFI_EVENT_NOTIFY notif
 
 EFI_STATUS EFIAPI SignalEvent(EFI_EVENT event) {
   Injected injected = BootFault("SignalEvent");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().events().Signal(event));
 }
 
 EFI_STATUS EFIAPI CloseEvent(EFI_EVENT event) {
   Injected injected = BootFault("CloseEvent");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().events().Close(event));
 }
 
 EFI_STATUS EFIAPI InstallProtocolInterface(EFI_HANDLE *handle, CONST EFI_GUID *protocol,
                                            EFI_INTERFACE_TYPE type, VOID *interface) {
-  if (!protocol || type != EFI_NATIVE_INTERFACE) return EFI_INVALID_PARAMETER;
+  if (!protocol || type != EFI_NATIVE_INTERFACE)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("InstallProtocolInterface", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().protocols().Install(handle, *protocol, interface));
 }
 
 EFI_STATUS EFIAPI ReinstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                              VOID *oldInterface, VOID *newInterface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("ReinstallProtocolInterface", protocol);
-  if (injected.Fails()) return *injected.status;
-  return injected.Apply(
-      Dxe().protocols().Reinstall(handle, *protocol, oldInterface, newInterface));
+  if (injected.Fails())
+    return *injected.status;
+  return injected.Apply(Dxe().protocols().Reinstall(handle, *protocol, oldInterface, newInterface));
 }
 
 EFI_STATUS EFIAPI UninstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                              VOID *interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("UninstallProtocolInterface", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().protocols().Uninstall(handle, *protocol, interface));
 }
 
 EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol, VOID **interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("HandleProtocol", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().protocols().Handle(handle, *protocol, interface));
 }
 
 EFI_STATUS EFIAPI RegisterProtocolNotify(CONST EFI_GUID *protocol, EFI_EVENT event,
                                          VOID **registration) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("RegisterProtocolNotify", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(Dxe().protocols().RegisterNotify(*protocol, event, registration));
 }
 
 EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE searchType, CONST EFI_GUID *protocol,
                                      VOID *, UINTN *count, EFI_HANDLE **buffer) {
-  if (searchType != ByProtocol || !protocol || !count || !buffer) return EFI_INVALID_PARAMETER;
+  if (searchType != ByProtocol || !protocol || !count || !buffer)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("LocateHandleBuffer", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   auto handles = Dxe().protocols().HandlesWith(*protocol);
   *count = 0;
   *buffer = nullptr;
-  if (handles.empty()) return EFI_NOT_FOUND;
+  if (handles.empty())
+    return EFI_NOT_FOUND;
   auto *list = static_cast<EFI_HANDLE *>(
       Sim().memory().Allocate(Space::Boot, handles.size() * sizeof(EFI_HANDLE)));
-  if (!list) return EFI_OUT_OF_RESOURCES;
-  for (size_t i = 0; i < handles.size(); ++i) list[i] = handles[i];
+  if (!list)
+    return EFI_OUT_OF_RESOURCES;
+  for (size_t i = 0; i < handles.size(); ++i)
+    list[i] = handles[i];
   *count = handles.size();
   *buffer = list;
   return injected.Apply(EFI_SUCCESS);
 }
 
 EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, VOID **interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("LocateProtocol", protocol);
   Status status;
   if (injected.Fails()) {
     status = *injected.status;
-    if (interface) *interface = nullptr;
+    if (interface)
+      *interface = nullptr;
   } else {
     status = injected.Apply(Dxe().protocols().Locate(*protocol, registration, interface));
   }
@@ -197,7 +224,8 @@ EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, V
 
 EFI_STATUS EFIAPI Stall(UINTN microseconds) {
   Injected injected = BootFault("Stall");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   Sim().AdvanceUs(microseconds);
   Sim().Emit("stall", [&](Json &e) { e["us"] = microseconds; });
   return injected.Apply(EFI_SUCCESS);
@@ -207,19 +235,24 @@ VOID EFIAPI CopyMem(VOID *destination, CONST VOID *source, UINTN length) {
   Dxe().CopyMemory(destination, source, length);
 }
 
-VOID EFIAPI SetMem(VOID *buffer, UINTN size, UINT8 value) { Dxe().SetMemory(buffer, size, value); }
+VOID EFIAPI SetMem(VOID *buffer, UINTN size, UINT8 value) {
+  Dxe().SetMemory(buffer, size, value);
+}
 
 EFI_STATUS EFIAPI InstallConfigurationTable(CONST EFI_GUID *guid, VOID *table) {
-  if (!guid) return EFI_INVALID_PARAMETER;
+  if (!guid)
+    return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("InstallConfigurationTable", guid);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   Dxe().AddConfigurationTable(*guid, table);
   return injected.Apply(EFI_SUCCESS);
 }
 
 EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 *attributes,
                               UINTN *dataSize, VOID *data) {
-  if (!name || !guid || !dataSize) return EFI_INVALID_PARAMETER;
+  if (!name || !guid || !dataSize)
+    return EFI_INVALID_PARAMETER;
   std::u16string variable = ReadChar16String(name);
   uint64_t sizeIn = *dataSize;
   Injected injected = BootFault("GetVariable", guid, Narrow(variable));
@@ -229,7 +262,8 @@ EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 *
   } else {
     auto read = Sim().variables().Get(variable, *guid, attributes, sizeIn, data);
     status = injected.Apply(read.status);
-    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL) *dataSize = read.size;
+    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL)
+      *dataSize = read.size;
   }
   Sim().Emit("variable_get", [&](Json &e) {
     e["name"] = Narrow(variable);
@@ -243,13 +277,14 @@ EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 *
 
 EFI_STATUS EFIAPI SetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 attributes,
                               UINTN dataSize, CONST VOID *data) {
-  if (!name || !guid || (dataSize && !data)) return EFI_INVALID_PARAMETER;
+  if (!name || !guid || (dataSize && !data))
+    return EFI_INVALID_PARAMETER;
   std::u16string variable = ReadChar16String(name);
   Injected injected = BootFault("SetVariable", guid, Narrow(variable));
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   const auto *bytes = static_cast<const uint8_t *>(data);
-  Sim().variables().Set(variable, *guid, std::vector<uint8_t>(bytes, bytes + dataSize),
-                        attributes);
+  Sim().variables().Set(variable, *guid, std::vector<uint8_t>(bytes, bytes + dataSize), attributes);
   return injected.Apply(EFI_SUCCESS);
 }
 
@@ -257,12 +292,12 @@ EFI_STATUS EFIAPI SetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 a
 
 void DxeCore::BuildTables() {
   Memory &memory = sim_.memory();
-  bootServices_ = static_cast<EFI_BOOT_SERVICES *>(
-      memory.Allocate(Space::Platform, sizeof(EFI_BOOT_SERVICES)));
+  bootServices_ =
+      static_cast<EFI_BOOT_SERVICES *>(memory.Allocate(Space::Platform, sizeof(EFI_BOOT_SERVICES)));
   runtimeServices_ = static_cast<EFI_RUNTIME_SERVICES *>(
       memory.Allocate(Space::Platform, sizeof(EFI_RUNTIME_SERVICES)));
-  systemTable_ = static_cast<EFI_SYSTEM_TABLE *>(
-      memory.Allocate(Space::Platform, sizeof(EFI_SYSTEM_TABLE)));
+  systemTable_ =
+      static_cast<EFI_SYSTEM_TABLE *>(memory.Allocate(Space::Platform, sizeof(EFI_SYSTEM_TABLE)));
 
   EFI_BOOT_SERVICES &bs = *bootServices_;
   bs.Hdr = {EFI_BOOT_SERVICES_SIGNATURE, 0x0002004B, sizeof bs, 0, 0};

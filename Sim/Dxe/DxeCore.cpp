@@ -18,8 +18,7 @@ constexpr size_t kConfigurationTableCapacity = 16;
 
 } // namespace
 
-DxeCore::DxeCore(Simulator &sim)
-    : sim_(sim), events_(sim), protocols_(sim, "boot", &events_) {
+DxeCore::DxeCore(Simulator &sim) : sim_(sim), events_(sim), protocols_(sim, "boot", &events_) {
   configurationTable_ = static_cast<EFI_CONFIGURATION_TABLE *>(sim.memory().Allocate(
       Space::Platform, kConfigurationTableCapacity * sizeof(EFI_CONFIGURATION_TABLE)));
   BuildTables();
@@ -30,8 +29,10 @@ DxeCore::~DxeCore() = default;
 
 void DxeCore::Start() {
   const ServicesConfig &services = sim_.board().services;
-  if (services.pcd_protocol) InstallPlatformProtocol("PCD_PROTOCOL");
-  if (services.setup_item_protocol) InstallPlatformProtocol("SETUP_ITEM_PROTOCOL");
+  if (services.pcd_protocol)
+    InstallPlatformProtocol("PCD_PROTOCOL");
+  if (services.setup_item_protocol)
+    InstallPlatformProtocol("SETUP_ITEM_PROTOCOL");
 }
 
 void DxeCore::ProvideInterface(const std::string &name, void *interface) {
@@ -45,20 +46,22 @@ void DxeCore::AddConfigurationTable(const EFI_GUID &guid, void *table) {
       configurationTable_[i].VendorTable = table;
       return;
     }
-  if (count == kConfigurationTableCapacity) return;
+  if (count == kConfigurationTableCapacity)
+    return;
   configurationTable_[count++] = {guid, table};
 }
 
 void DxeCore::StartImage(ImageInstance &image) {
   auto entry = reinterpret_cast<EFI_IMAGE_ENTRY_POINT>(image.loaded->Entry());
-  Status status = sim_.images().Call(entry, EFI_LOAD_ERROR, static_cast<EFI_HANDLE>(&image),
-                                     systemTable_);
+  Status status =
+      sim_.images().Call(entry, EFI_LOAD_ERROR, static_cast<EFI_HANDLE>(&image), systemTable_);
   image.entryStatus = status;
   sim_.Emit("entry", [&](Json &e) {
     e["image"] = image.name;
     e["status"] = StatusName(status);
   });
-  if (IsError(status)) sim_.images().Unload(image);
+  if (IsError(status))
+    sim_.images().Unload(image);
 }
 
 // An interface the simulator models, or (for a known protocol without a model) an empty
@@ -70,7 +73,8 @@ void DxeCore::InstallPlatformProtocol(const std::string &name) {
     return;
   }
   void *&interface = interfaces_[name];
-  if (!interface) interface = sim_.memory().Allocate(Space::Platform, 64);
+  if (!interface)
+    interface = sim_.memory().Allocate(Space::Platform, 64);
   EFI_HANDLE handle = nullptr;
   protocols_.Install(&handle, *guid, interface);
 }
@@ -87,15 +91,19 @@ void *DxeCore::Locate(const EFI_GUID &guid) {
   return interface;
 }
 
-void DxeCore::SignalReadyToBoot() { events_.SignalGroup(EFI_EVENT_GROUP_READY_TO_BOOT); }
+void DxeCore::SignalReadyToBoot() {
+  events_.SignalGroup(EFI_EVENT_GROUP_READY_TO_BOOT);
+}
 
 namespace {
 
 // A boot-step buffer: given contents, or `defaultSize` bytes of 0xAA, or NULL.
-uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents,
-                    bool null, uint32_t defaultSize) {
-  if (null) return nullptr;
-  std::vector<uint8_t> bytes = contents.value_or(std::vector<uint8_t>(defaultSize, kCallBufferFill));
+uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents, bool null,
+                    uint32_t defaultSize) {
+  if (null)
+    return nullptr;
+  std::vector<uint8_t> bytes =
+      contents.value_or(std::vector<uint8_t>(defaultSize, kCallBufferFill));
   auto *buffer = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, bytes.size() + 1));
   std::memcpy(buffer, bytes.data(), bytes.size());
   return buffer;
@@ -197,7 +205,8 @@ void DxeCore::SetMemory(void *buffer, uint64_t length, uint8_t value) {
   Machine &machine = sim_.machine();
   auto to = reinterpret_cast<uint64_t>(buffer);
   if (machine.IsDeviceMemory(to)) {
-    for (uint64_t i = 0; i < length; ++i) machine.MmioWrite(to + i, 8, value);
+    for (uint64_t i = 0; i < length; ++i)
+      machine.MmioWrite(to + i, 8, value);
     return;
   }
   if (to < (1ULL << 32) && !sim_.memory().InRam(to, length)) {

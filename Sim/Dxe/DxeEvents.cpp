@@ -13,13 +13,15 @@ DxeEvents::~DxeEvents() = default;
 
 DxeEvents::Event *DxeEvents::Find(EFI_EVENT handle) const {
   for (const auto &event : events_)
-    if (event.get() == handle && !event->closed) return event.get();
+    if (event.get() == handle && !event->closed)
+      return event.get();
   return nullptr;
 }
 
 uint64_t DxeEvents::IdOf(EFI_EVENT handle) const {
   for (const auto &event : events_)
-    if (event.get() == handle) return event->id;
+    if (event.get() == handle)
+      return event->id;
   return 0;
 }
 
@@ -29,7 +31,8 @@ Status DxeEvents::Create(uint32_t type, EFI_TPL tpl, NotifyFunction notify, void
   if (!handle || (notifies && (!notify || tpl <= kTplApplication || tpl > kTplHighLevel)))
     return EFI_INVALID_PARAMETER;
   auto event = std::make_unique<Event>(Event{nextId_++, type, tpl, notify, context, {}});
-  if (group) event->group = *group;
+  if (group)
+    event->group = *group;
   *handle = event.get();
   events_.push_back(std::move(event));
   return EFI_SUCCESS;
@@ -37,7 +40,8 @@ Status DxeEvents::Create(uint32_t type, EFI_TPL tpl, NotifyFunction notify, void
 
 Status DxeEvents::Signal(EFI_EVENT handle) {
   Event *event = Find(handle);
-  if (!event) return EFI_INVALID_PARAMETER;
+  if (!event)
+    return EFI_INVALID_PARAMETER;
   if (event->group) {
     SignalGroup(*event->group);
     return EFI_SUCCESS;
@@ -52,13 +56,15 @@ void DxeEvents::SignalGroup(const EFI_GUID &group) {
   for (const auto &event : events_)
     if (!event->closed && event->group && SameGuid(*event->group, group))
       members.push_back(event.get());
-  for (Event *event : members) Queue(*event);
+  for (Event *event : members)
+    Queue(*event);
   DispatchPending();
 }
 
 void DxeEvents::Queue(Event &event) {
   sim_.Emit("event_signal", [&](Json &e) { e["event"] = event.id; });
-  if (!(event.type & kEvtNotifySignal) || event.pending) return;
+  if (!(event.type & kEvtNotifySignal) || event.pending)
+    return;
   event.pending = true;
   queue_.push_back(&event);
 }
@@ -68,12 +74,15 @@ void DxeEvents::DispatchPending() {
   for (;;) {
     auto best = queue_.end();
     for (auto it = queue_.begin(); it != queue_.end(); ++it)
-      if ((*it)->tpl > tpl_ && (best == queue_.end() || (*it)->tpl > (*best)->tpl)) best = it;
-    if (best == queue_.end()) return;
+      if ((*it)->tpl > tpl_ && (best == queue_.end() || (*it)->tpl > (*best)->tpl))
+        best = it;
+    if (best == queue_.end())
+      return;
     Event *event = *best;
     queue_.erase(best);
     event->pending = false;
-    if (event->closed) continue;
+    if (event->closed)
+      continue;
     EFI_TPL saved = tpl_;
     tpl_ = event->tpl;
     sim_.EmitFor(reinterpret_cast<const void *>(event->notify), "notify",
@@ -86,7 +95,8 @@ void DxeEvents::DispatchPending() {
 
 Status DxeEvents::Close(EFI_EVENT handle) {
   Event *event = Find(handle);
-  if (!event) return EFI_INVALID_PARAMETER;
+  if (!event)
+    return EFI_INVALID_PARAMETER;
   event->closed = true;
   queue_.erase(std::remove(queue_.begin(), queue_.end(), event), queue_.end());
   sim_.Emit("event_close", [&](Json &e) { e["event"] = event->id; });
@@ -95,7 +105,8 @@ Status DxeEvents::Close(EFI_EVENT handle) {
 
 EFI_TPL DxeEvents::Raise(EFI_TPL tpl) {
   EFI_TPL old = tpl_;
-  if (tpl > tpl_) tpl_ = tpl;
+  if (tpl > tpl_)
+    tpl_ = tpl;
   return old;
 }
 

@@ -17,11 +17,13 @@ constexpr char kPcdProtocol[] = "PCD_PROTOCOL";
 // The setup item service records each item it is asked to mark.
 EFI_STATUS EFIAPI MarkItem(CONST CHAR8 *itemName, UINTN code) {
   Simulator &sim = Simulator::Current();
-  Injected injected = sim.faults().Check(sim.CurrentPhase(), "SETUP_ITEM_PROTOCOL.MarkItem",
-                                         sim.CurrentImage());
-  if (injected.Fails()) return *injected.status;
+  Injected injected =
+      sim.faults().Check(sim.CurrentPhase(), "SETUP_ITEM_PROTOCOL.MarkItem", sim.CurrentImage());
+  if (injected.Fails())
+    return *injected.status;
   std::string name;
-  if (itemName) name.assign(itemName, strnlen(itemName, 256));
+  if (itemName)
+    name.assign(itemName, strnlen(itemName, 256));
   sim.Emit("mark_item", [&](Json &e) {
     e["item_name"] = name;
     e["code"] = static_cast<uint64_t>(code);

@@ -24,7 +24,8 @@ ProtocolDatabase::~ProtocolDatabase() = default;
 
 ProtocolDatabase::HandleEntry *ProtocolDatabase::Find(EFI_HANDLE handle) {
   for (auto &entry : handles_)
-    if (entry.get() == handle) return entry.get();
+    if (entry.get() == handle)
+      return entry.get();
   return nullptr;
 }
 
@@ -33,13 +34,16 @@ void ProtocolDatabase::TraceInstall(const char *ev, const EFI_GUID &guid) {
 }
 
 Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void *interface) {
-  if (!handle) return EFI_INVALID_PARAMETER;
+  if (!handle)
+    return EFI_INVALID_PARAMETER;
   HandleEntry *entry = nullptr;
   if (*handle) {
     entry = Find(*handle);
-    if (!entry) return EFI_INVALID_PARAMETER;
+    if (!entry)
+      return EFI_INVALID_PARAMETER;
     for (const Interface &i : entry->interfaces)
-      if (SameGuid(i.guid, guid)) return EFI_INVALID_PARAMETER;
+      if (SameGuid(i.guid, guid))
+        return EFI_INVALID_PARAMETER;
   } else {
     handles_.push_back(std::make_unique<HandleEntry>());
     entry = handles_.back().get();
@@ -54,9 +58,11 @@ Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void 
 Status ProtocolDatabase::Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void *oldInterface,
                                    void *newInterface) {
   HandleEntry *entry = Find(handle);
-  if (!entry) return EFI_INVALID_PARAMETER;
+  if (!entry)
+    return EFI_INVALID_PARAMETER;
   for (Interface &i : entry->interfaces) {
-    if (!SameGuid(i.guid, guid) || i.pointer != oldInterface) continue;
+    if (!SameGuid(i.guid, guid) || i.pointer != oldInterface)
+      continue;
     i.pointer = newInterface;
     i.serial = ++serial_;
     TraceInstall("protocol_uninstall", guid);
@@ -69,22 +75,26 @@ Status ProtocolDatabase::Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void
 
 Status ProtocolDatabase::Uninstall(EFI_HANDLE handle, const EFI_GUID &guid, void *interface) {
   HandleEntry *entry = Find(handle);
-  if (!entry) return EFI_INVALID_PARAMETER;
+  if (!entry)
+    return EFI_INVALID_PARAMETER;
   auto &list = entry->interfaces;
   auto it = std::find_if(list.begin(), list.end(), [&](const Interface &i) {
     return SameGuid(i.guid, guid) && i.pointer == interface;
   });
-  if (it == list.end()) return EFI_NOT_FOUND;
+  if (it == list.end())
+    return EFI_NOT_FOUND;
   list.erase(it);
   TraceInstall("protocol_uninstall", guid);
   return EFI_SUCCESS;
 }
 
 Status ProtocolDatabase::Handle(EFI_HANDLE handle, const EFI_GUID &guid, void **interface) {
-  if (!interface) return EFI_INVALID_PARAMETER;
+  if (!interface)
+    return EFI_INVALID_PARAMETER;
   *interface = nullptr;
   HandleEntry *entry = Find(handle);
-  if (!entry) return EFI_UNSUPPORTED;
+  if (!entry)
+    return EFI_UNSUPPORTED;
   for (const Interface &i : entry->interfaces)
     if (SameGuid(i.guid, guid)) {
       *interface = i.pointer;
@@ -96,22 +106,29 @@ Status ProtocolDatabase::Handle(EFI_HANDLE handle, const EFI_GUID &guid, void **
 // Without a registration key: the first interface in installation order. With one: the next
 // interface installed after the key's position, which then moves past it.
 Status ProtocolDatabase::Locate(const EFI_GUID &guid, void *registration, void **interface) {
-  if (!interface) return EFI_INVALID_PARAMETER;
+  if (!interface)
+    return EFI_INVALID_PARAMETER;
   *interface = nullptr;
   Registration *key = nullptr;
   if (registration) {
     for (auto &r : registrations_)
-      if (r.get() == registration) key = r.get();
-    if (!key) return EFI_NOT_FOUND;
+      if (r.get() == registration)
+        key = r.get();
+    if (!key)
+      return EFI_NOT_FOUND;
   }
   const Interface *best = nullptr;
   for (const auto &entry : handles_)
     for (const Interface &i : entry->interfaces) {
-      if (!SameGuid(i.guid, guid) || (key && i.serial <= key->after)) continue;
-      if (!best || i.serial < best->serial) best = &i;
+      if (!SameGuid(i.guid, guid) || (key && i.serial <= key->after))
+        continue;
+      if (!best || i.serial < best->serial)
+        best = &i;
     }
-  if (!best) return EFI_NOT_FOUND;
-  if (key) key->after = best->serial;
+  if (!best)
+    return EFI_NOT_FOUND;
+  if (key)
+    key->after = best->serial;
   *interface = best->pointer;
   return EFI_SUCCESS;
 }
@@ -120,13 +137,15 @@ std::vector<EFI_HANDLE> ProtocolDatabase::HandlesWith(const EFI_GUID &guid) cons
   std::vector<EFI_HANDLE> result;
   for (const auto &entry : handles_)
     for (const Interface &i : entry->interfaces)
-      if (SameGuid(i.guid, guid)) result.push_back(entry.get());
+      if (SameGuid(i.guid, guid))
+        result.push_back(entry.get());
   return result;
 }
 
 Status ProtocolDatabase::RegisterNotify(const EFI_GUID &guid, EFI_EVENT event,
                                         void **registration) {
-  if (!registration || !event) return EFI_INVALID_PARAMETER;
+  if (!registration || !event)
+    return EFI_INVALID_PARAMETER;
   registrations_.push_back(std::make_unique<Registration>(Registration{guid, event, serial_}));
   *registration = registrations_.back().get();
   sim_.Emit("protocol_notify", [&](Json &e) { GuidFields(e, guid); });
@@ -134,12 +153,15 @@ Status ProtocolDatabase::RegisterNotify(const EFI_GUID &guid, EFI_EVENT event,
 }
 
 void ProtocolDatabase::Announce(const EFI_GUID &guid, uint64_t) {
-  if (!events_) return;
+  if (!events_)
+    return;
   // Copy: a notify function may register further notifications.
   std::vector<EFI_EVENT> toSignal;
   for (const auto &r : registrations_)
-    if (SameGuid(r->guid, guid)) toSignal.push_back(r->event);
-  for (EFI_EVENT event : toSignal) events_->Signal(event);
+    if (SameGuid(r->guid, guid))
+      toSignal.push_back(r->event);
+  for (EFI_EVENT event : toSignal)
+    events_->Signal(event);
 }
 
 } // namespace boardsim

@@ -24,8 +24,7 @@ public:
   ~ProtocolDatabase();
 
   Status Install(EFI_HANDLE *handle, const EFI_GUID &guid, void *interface);
-  Status Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void *oldInterface,
-                   void *newInterface);
+  Status Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void *oldInterface, void *newInterface);
   Status Uninstall(EFI_HANDLE handle, const EFI_GUID &guid, void *interface);
   Status Handle(EFI_HANDLE handle, const EFI_GUID &guid, void **interface);
   Status Locate(const EFI_GUID &guid, void *registration, void **interface);

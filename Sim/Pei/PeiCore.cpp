@@ -38,8 +38,12 @@ PeiCore::PeiCore(Simulator &sim) : sim_(sim), state_(std::make_unique<State>(sim
 
 PeiCore::~PeiCore() = default;
 
-const void *PeiCore::ServicesTablePointer() const { return state_->servicesPointer; }
-PpiDatabase &PeiCore::ppis() { return state_->ppis; }
+const void *PeiCore::ServicesTablePointer() const {
+  return state_->servicesPointer;
+}
+PpiDatabase &PeiCore::ppis() {
+  return state_->ppis;
+}
 
 void PeiCore::Start() {
   const ServicesConfig &services = sim_.board().services;
@@ -50,7 +54,8 @@ void PeiCore::Start() {
       {services.bmc_transport_ppi, "BMC_TRANSPORT_PPI"},
   };
   for (auto [present, name] : kStartPpis)
-    if (present) InstallPlatformPpi(name);
+    if (present)
+      InstallPlatformPpi(name);
 }
 
 // Each installation gets a descriptor of its own in platform memory, as a PEIM's would be.
@@ -73,9 +78,9 @@ void PeiCore::InstallPlatformPpi(const std::string &name) {
 
 void PeiCore::Dispatch(ImageInstance &image) {
   auto entry = reinterpret_cast<EFI_PEIM_ENTRY_POINT2>(image.loaded->Entry());
-  Status status = sim_.images().Call(entry, Status(EFI_LOAD_ERROR),
-                                     static_cast<EFI_PEI_FILE_HANDLE>(&image),
-                                     state_->servicesPointer);
+  Status status =
+      sim_.images().Call(entry, Status(EFI_LOAD_ERROR), static_cast<EFI_PEI_FILE_HANDLE>(&image),
+                         state_->servicesPointer);
   image.entryStatus = status;
   sim_.Emit("entry", [&](Json &e) {
     e["image"] = image.name;
@@ -87,15 +92,17 @@ namespace {
 
 enum class EntryKind { Boolean, Status, Value, Reserved };
 constexpr EntryKind kEntryKinds[] = {
-    EntryKind::Boolean, EntryKind::Reserved, EntryKind::Reserved, EntryKind::Status,
-    EntryKind::Boolean, EntryKind::Reserved, EntryKind::Status,   EntryKind::Value,
+    EntryKind::Boolean,  EntryKind::Reserved, EntryKind::Reserved, EntryKind::Status,
+    EntryKind::Boolean,  EntryKind::Reserved, EntryKind::Status,   EntryKind::Value,
     EntryKind::Reserved, EntryKind::Reserved,
 };
-static_assert(sizeof(kEntryKinds) / sizeof(kEntryKinds[0]) == sizeof(BOARD_INFO_PPI) / sizeof(void *));
+static_assert(sizeof(kEntryKinds) / sizeof(kEntryKinds[0]) ==
+              sizeof(BOARD_INFO_PPI) / sizeof(void *));
 
 uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents,
                     bool null) {
-  if (null) return nullptr;
+  if (null)
+    return nullptr;
   std::vector<uint8_t> bytes =
       contents.value_or(std::vector<uint8_t>(kSlotBufferDefaultSize, kCallBufferFill));
   auto *buffer = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, bytes.size() + 1));
@@ -132,22 +139,21 @@ void PeiCore::CallBoardInfoPpi(const BootStep &step) {
     Images &images = sim_.images();
     switch (kEntryKinds[step.slot]) {
     case EntryKind::Boolean:
-      value = images.Call(reinterpret_cast<BOARD_INFO_PPI_BOOLEAN_QUERY>(entry), BOOLEAN(0),
-                          services, table, static_cast<VOID *>(buffer1),
-                          static_cast<VOID *>(buffer2));
+      value =
+          images.Call(reinterpret_cast<BOARD_INFO_PPI_BOOLEAN_QUERY>(entry), BOOLEAN(0), services,
+                      table, static_cast<VOID *>(buffer1), static_cast<VOID *>(buffer2));
       break;
     case EntryKind::Status: {
-      Status result = images.Call(reinterpret_cast<BOARD_INFO_PPI_STATUS_QUERY>(entry),
-                                  Status(EFI_UNSUPPORTED), services, table,
-                                  static_cast<VOID *>(buffer1), static_cast<VOID *>(buffer2));
+      Status result =
+          images.Call(reinterpret_cast<BOARD_INFO_PPI_STATUS_QUERY>(entry), Status(EFI_UNSUPPORTED),
+                      services, table, static_cast<VOID *>(buffer1), static_cast<VOID *>(buffer2));
       value = result;
       status = StatusName(result);
       break;
     }
     case EntryKind::Value:
-      value = images.Call(reinterpret_cast<BOARD_INFO_PPI_VALUE_QUERY>(entry), UINT32(0),
-                          services, table, static_cast<VOID *>(buffer1),
-                          static_cast<VOID *>(buffer2));
+      value = images.Call(reinterpret_cast<BOARD_INFO_PPI_VALUE_QUERY>(entry), UINT32(0), services,
+                          table, static_cast<VOID *>(buffer1), static_cast<VOID *>(buffer2));
       break;
     case EntryKind::Reserved:
       images.CallVoid(reinterpret_cast<void (*)()>(entry));

@@ -14,8 +14,12 @@ namespace boardsim {
 
 namespace {
 
-Simulator &Sim() { return Simulator::Current(); }
-PpiDatabase &PeiPpis() { return Sim().pei().ppis(); }
+Simulator &Sim() {
+  return Simulator::Current();
+}
+PpiDatabase &PeiPpis() {
+  return Sim().pei().ppis();
+}
 
 Injected PeiFault(const char *service, const EFI_GUID *target = nullptr) {
   Simulator &sim = Sim();
@@ -24,19 +28,22 @@ Injected PeiFault(const char *service, const EFI_GUID *target = nullptr) {
 
 EFI_STATUS EFIAPI InstallPpi(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_PPI_DESCRIPTOR *list) {
   Injected injected = PeiFault("InstallPpi", list ? list->Guid : nullptr);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(PeiPpis().Install(list));
 }
 
 EFI_STATUS EFIAPI NotifyPpi(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_NOTIFY_DESCRIPTOR *list) {
   Injected injected = PeiFault("NotifyPpi", list ? list->Guid : nullptr);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(PeiPpis().Notify(list));
 }
 
 EFI_STATUS EFIAPI LocatePpi(CONST EFI_PEI_SERVICES **, CONST EFI_GUID *guid, UINTN instance,
                             EFI_PEI_PPI_DESCRIPTOR **descriptor, VOID **ppi) {
-  if (!guid) return EFI_INVALID_PARAMETER;
+  if (!guid)
+    return EFI_INVALID_PARAMETER;
   Injected injected = PeiFault("LocatePpi", guid);
   Status status = injected.Fails()
                       ? *injected.status
@@ -51,7 +58,8 @@ EFI_STATUS EFIAPI LocatePpi(CONST EFI_PEI_SERVICES **, CONST EFI_GUID *guid, UIN
 }
 
 EFI_STATUS EFIAPI AllocatePool(CONST EFI_PEI_SERVICES **, UINTN size, VOID **buffer) {
-  if (!buffer) return EFI_INVALID_PARAMETER;
+  if (!buffer)
+    return EFI_INVALID_PARAMETER;
   Injected injected = PeiFault("AllocatePool");
   void *block = injected.Fails() ? nullptr : Sim().memory().Allocate(Space::Pei, size);
   Status status = injected.Fails() ? *injected.status
@@ -70,7 +78,9 @@ VOID EFIAPI CopyMem(VOID *destination, VOID *source, UINTN length) {
   std::memmove(destination, source, length);
 }
 
-VOID EFIAPI SetMem(VOID *buffer, UINTN size, UINT8 value) { std::memset(buffer, value, size); }
+VOID EFIAPI SetMem(VOID *buffer, UINTN size, UINT8 value) {
+  std::memset(buffer, value, size);
+}
 
 } // namespace
 

@@ -18,7 +18,9 @@ namespace {
 
 constexpr char kPcdPpi[] = "PCD_PPI";
 
-Simulator &Sim() { return Simulator::Current(); }
+Simulator &Sim() {
+  return Simulator::Current();
+}
 
 Injected MemberFault(const char *member) {
   return Sim().faults().Check(Phase::Pei, member, Sim().CurrentImage());
@@ -27,18 +29,21 @@ Injected MemberFault(const char *member) {
 EFI_STATUS EFIAPI GetVariable(CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI *, CONST CHAR16 *name,
                               CONST EFI_GUID *guid, UINT32 *attributes, UINTN *dataSize,
                               VOID *data) {
-  if (!name || !guid || !dataSize) return EFI_INVALID_PARAMETER;
+  if (!name || !guid || !dataSize)
+    return EFI_INVALID_PARAMETER;
   std::u16string variable = ReadChar16String(name);
   uint64_t sizeIn = *dataSize;
-  Injected injected = Sim().faults().Check(Phase::Pei, "EFI_PEI_READ_ONLY_VARIABLE2_PPI.GetVariable",
-                                           Sim().CurrentImage(), guid, Narrow(variable));
+  Injected injected =
+      Sim().faults().Check(Phase::Pei, "EFI_PEI_READ_ONLY_VARIABLE2_PPI.GetVariable",
+                           Sim().CurrentImage(), guid, Narrow(variable));
   Status status;
   if (injected.Fails()) {
     status = *injected.status;
   } else {
     auto read = Sim().variables().Get(variable, *guid, attributes, sizeIn, data);
     status = injected.Apply(read.status);
-    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL) *dataSize = read.size;
+    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL)
+      *dataSize = read.size;
   }
   Sim().Emit("variable_get", [&](Json &e) {
     e["name"] = Narrow(variable);
@@ -52,7 +57,8 @@ EFI_STATUS EFIAPI GetVariable(CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI *, CONST CHA
 
 EFI_STATUS EFIAPI Stall(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_STALL_PPI *, UINTN us) {
   Injected injected = MemberFault("EFI_PEI_STALL_PPI.Stall");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   Sim().AdvanceUs(us);
   Sim().Emit("stall", [&](Json &e) { e["us"] = us; });
   return injected.Apply(EFI_SUCCESS);
@@ -63,15 +69,19 @@ EFI_STATUS EFIAPI SmbusExecute(CONST EFI_PEI_SMBUS2_PPI *, EFI_SMBUS_DEVICE_ADDR
                                EFI_SMBUS_DEVICE_COMMAND command, EFI_SMBUS_OPERATION operation,
                                BOOLEAN, UINTN *length, VOID *buffer) {
   Injected injected = MemberFault("EFI_PEI_SMBUS2_PPI.Execute");
-  if (injected.Fails()) return *injected.status;
-  if (operation != EfiSmbusReadByte && operation != EfiSmbusWriteByte) return EFI_UNSUPPORTED;
-  if (!length || !buffer || *length < 1) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (operation != EfiSmbusReadByte && operation != EfiSmbusWriteByte)
+    return EFI_UNSUPPORTED;
+  if (!length || !buffer || *length < 1)
+    return EFI_INVALID_PARAMETER;
   uint8_t data = operation == EfiSmbusWriteByte ? *static_cast<uint8_t *>(buffer) : 0;
   Status status = Sim().machine().SmbusExecute(
       static_cast<uint8_t>(address.SmbusDeviceAddress), static_cast<uint8_t>(command),
       operation == EfiSmbusWriteByte ? SmbusOp::WriteByte : SmbusOp::ReadByte, data);
   if (!IsError(status)) {
-    if (operation == EfiSmbusReadByte) *static_cast<uint8_t *>(buffer) = data;
+    if (operation == EfiSmbusReadByte)
+      *static_cast<uint8_t *>(buffer) = data;
     *length = 1;
   }
   return injected.Apply(status);
@@ -81,11 +91,14 @@ EFI_STATUS EFIAPI SendBmcCommand(BMC_TRANSPORT_PPI *, UINT8 netFn, UINT8 lun, UI
                                  UINT8 *request, UINT32 requestSize, UINT8 *response,
                                  UINT8 *responseSize) {
   Injected injected = MemberFault("BMC_TRANSPORT_PPI.SendBmcCommand");
-  if (injected.Fails()) return *injected.status;
-  if (!responseSize || (requestSize && !request)) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (!responseSize || (requestSize && !request))
+    return EFI_INVALID_PARAMETER;
   uint8_t capacity = response ? *responseSize : 0;
   uint8_t size = capacity;
-  Status status = Sim().machine().BmcSend(netFn, lun, command, request, requestSize, response, size);
+  Status status =
+      Sim().machine().BmcSend(netFn, lun, command, request, requestSize, response, size);
   *responseSize = size;
   return injected.Apply(status);
 }
@@ -93,8 +106,10 @@ EFI_STATUS EFIAPI SendBmcCommand(BMC_TRANSPORT_PPI *, UINT8 netFn, UINT8 lun, UI
 // The source service hands out the board's three segment tables.
 EFI_STATUS EFIAPI GetSegmentTables(UINT8 *first, UINT8 *second, UINT8 *third) {
   Injected injected = MemberFault("BOARD_TABLE_SOURCE_PPI.GetSegmentTables");
-  if (injected.Fails()) return *injected.status;
-  if (!first || !second || !third) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (!first || !second || !third)
+    return EFI_INVALID_PARAMETER;
   const BoardTables &tables = Sim().board().board_tables;
   std::memcpy(first, tables.first.data(), kBoardTableSize);
   std::memcpy(second, tables.second.data(), kBoardTableSize);
@@ -111,7 +126,8 @@ EFI_STATUS EFIAPI GetSegmentTables(UINT8 *first, UINT8 *second, UINT8 *third) {
 EFI_STATUS EFIAPI ApplySegmentTable(CONST EFI_PEI_SERVICES **, UINT8 bus, UINT8 address,
                                     UINT8 segment, UINT8 *table, UINT8 count) {
   Injected injected = MemberFault("BOARD_TABLE_APPLY_PPI.ApplySegmentTable");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   Sim().Emit("table_apply", [&](Json &e) {
     e["bus"] = bus;
     e["address"] = address;

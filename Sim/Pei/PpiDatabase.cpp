@@ -16,8 +16,10 @@ void GuidFields(Json &e, const EFI_GUID &guid) {
 // Walks a descriptor list up to and including the entry that carries TERMINATE_LIST.
 template <typename Descriptor, typename Visit> bool ForEach(Descriptor *list, Visit visit) {
   for (Descriptor *d = list;; ++d) {
-    if (!visit(*d)) return false;
-    if (d->Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST) return true;
+    if (!visit(*d))
+      return false;
+    if (d->Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST)
+      return true;
   }
 }
 
@@ -26,12 +28,14 @@ template <typename Descriptor, typename Visit> bool ForEach(Descriptor *list, Vi
 PpiDatabase::PpiDatabase(Simulator &sim) : sim_(sim) {}
 
 Status PpiDatabase::Install(const EFI_PEI_PPI_DESCRIPTOR *list) {
-  if (!list) return EFI_INVALID_PARAMETER;
+  if (!list)
+    return EFI_INVALID_PARAMETER;
   // Validate the whole list first: an invalid entry installs nothing (PI 1.8 InstallPpi).
   bool valid = ForEach(list, [](const EFI_PEI_PPI_DESCRIPTOR &d) {
     return (d.Flags & EFI_PEI_PPI_DESCRIPTOR_PPI) != 0 && d.Guid != nullptr;
   });
-  if (!valid) return EFI_INVALID_PARAMETER;
+  if (!valid)
+    return EFI_INVALID_PARAMETER;
   ForEach(const_cast<EFI_PEI_PPI_DESCRIPTOR *>(list), [&](EFI_PEI_PPI_DESCRIPTOR &d) {
     installed_.push_back({*d.Guid, &d});
     sim_.Emit("ppi_install", [&](Json &e) { GuidFields(e, *d.Guid); });
@@ -45,11 +49,13 @@ Status PpiDatabase::Install(const EFI_PEI_PPI_DESCRIPTOR *list) {
 }
 
 Status PpiDatabase::Notify(const EFI_PEI_NOTIFY_DESCRIPTOR *list) {
-  if (!list) return EFI_INVALID_PARAMETER;
+  if (!list)
+    return EFI_INVALID_PARAMETER;
   bool valid = ForEach(list, [](const EFI_PEI_NOTIFY_DESCRIPTOR &d) {
     return (d.Flags & EFI_PEI_PPI_DESCRIPTOR_NOTIFY_TYPES) != 0 && d.Guid && d.Notify;
   });
-  if (!valid) return EFI_INVALID_PARAMETER;
+  if (!valid)
+    return EFI_INVALID_PARAMETER;
   ForEach(const_cast<EFI_PEI_NOTIFY_DESCRIPTOR *>(list), [&](EFI_PEI_NOTIFY_DESCRIPTOR &d) {
     registrations_.push_back({*d.Guid, &d});
     sim_.Emit("ppi_notify", [&](Json &e) { GuidFields(e, *d.Guid); });
@@ -83,10 +89,14 @@ void PpiDatabase::Fire(Registration &registration, const Installed &ppi) {
 Status PpiDatabase::Locate(const EFI_GUID &guid, UINTN instance,
                            EFI_PEI_PPI_DESCRIPTOR **descriptor, void **ppi) {
   for (const Installed &entry : installed_) {
-    if (!SameGuid(entry.guid, guid)) continue;
-    if (instance-- > 0) continue;
-    if (descriptor) *descriptor = entry.descriptor;
-    if (ppi) *ppi = entry.descriptor->Ppi;
+    if (!SameGuid(entry.guid, guid))
+      continue;
+    if (instance-- > 0)
+      continue;
+    if (descriptor)
+      *descriptor = entry.descriptor;
+    if (ppi)
+      *ppi = entry.descriptor->Ppi;
     return EFI_SUCCESS;
   }
   return EFI_NOT_FOUND;

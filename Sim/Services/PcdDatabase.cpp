@@ -13,8 +13,10 @@ uint64_t Mask(uint64_t value, unsigned width) {
 } // namespace
 
 PcdDatabase::PcdDatabase(Simulator &sim, const BoardPcd &initial) : sim_(sim) {
-  for (const PcdTokenInfo &token : kPcdTokenTable) widths_[token.number] = token.width;
-  for (auto [token, value] : initial.values) values_[token] = value;
+  for (const PcdTokenInfo &token : kPcdTokenTable)
+    widths_[token.number] = token.width;
+  for (auto [token, value] : initial.values)
+    values_[token] = value;
 }
 
 // A token the platform table does not list takes the width of its first access.
@@ -49,11 +51,14 @@ uint64_t PcdDatabase::Peek(uint64_t token) const {
   return it == values_.end() ? 0 : it->second;
 }
 
-void PcdDatabase::Poke(uint64_t token, uint64_t value) { values_[token] = value; }
+void PcdDatabase::Poke(uint64_t token, uint64_t value) {
+  values_[token] = value;
+}
 
 Json PcdDatabase::Final() const {
   Json pcd = Json::object();
-  for (auto [token, value] : values_) pcd[std::to_string(token)] = value;
+  for (auto [token, value] : values_)
+    pcd[std::to_string(token)] = value;
   return pcd;
 }
 

@@ -18,9 +18,9 @@ template <const char *Interface> struct PcdAccess {
   template <typename T> static EFI_STATUS EFIAPI Set(UINTN token, T value) {
     Simulator &sim = Simulator::Current();
     std::string member = std::string(Interface) + ".Set" + std::to_string(sizeof(T) * 8);
-    Injected injected =
-        sim.faults().Check(sim.CurrentPhase(), member, sim.CurrentImage());
-    if (injected.Fails()) return *injected.status;
+    Injected injected = sim.faults().Check(sim.CurrentPhase(), member, sim.CurrentImage());
+    if (injected.Fails())
+      return *injected.status;
     sim.pcd().Set(token, sizeof(T) * 8, value);
     return injected.Apply(EFI_SUCCESS);
   }

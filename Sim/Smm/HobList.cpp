@@ -51,8 +51,8 @@ void *BuildHobList(Simulator &sim) {
     HEAP_TRANSFER_HOB hob{};
     hob.Header.Header = {EFI_HOB_TYPE_GUID_EXTENSION, record.hob_length, 0};
     std::memcpy(&hob.Header.Name, record.guid.data(), sizeof(EFI_GUID));
-    hob.Record = {record.signature, record.handle, record.size, record.kind,
-                  record.copy_to_smram, 0};
+    hob.Record = {record.signature, record.handle,        record.size,
+                  record.kind,      record.copy_to_smram, 0};
     std::memcpy(cursor, &hob, sizeof hob);
     std::memcpy(cursor + sizeof hob, payload.data(), payload.size());
     cursor += record.hob_length;

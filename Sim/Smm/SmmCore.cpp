@@ -23,7 +23,8 @@ constexpr size_t kMaxHeapNodes = 4096;
 void ApplyBuildSettings(Simulator &sim, LoadedImage &image) {
   const S3SaveSmmSettings &settings = sim.board().s3savesmm;
   auto write = [&](const char *symbol, const auto &value) {
-    if (void *address = image.Symbol(symbol)) std::memcpy(address, &value, sizeof value);
+    if (void *address = image.Symbol(symbol))
+      std::memcpy(address, &value, sizeof value);
   };
   write("DebugPrintEnable", settings.DebugPrintEnable);
   write("BreakpointChannelEnable", settings.BreakpointChannelEnable);
@@ -33,7 +34,8 @@ void ApplyBuildSettings(Simulator &sim, LoadedImage &image) {
 }
 
 template <typename T> bool ReadRam(Simulator &sim, uint64_t address, T &out) {
-  if (!sim.memory().InRam(address, sizeof(T))) return false;
+  if (!sim.memory().InRam(address, sizeof(T)))
+    return false;
   std::memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
   return true;
 }
@@ -46,14 +48,18 @@ SmmCore::SmmCore(Simulator &sim) : sim_(sim), state_(std::make_unique<State>(sim
 
 SmmCore::~SmmCore() = default;
 
-ProtocolDatabase &SmmCore::protocols() { return state_->protocols; }
+ProtocolDatabase &SmmCore::protocols() {
+  return state_->protocols;
+}
 
 void SmmCore::Start() {
   ProvideSmmPlatformProtocols(sim_);
   const ServicesConfig &services = sim_.board().services;
   DxeCore &dxe = sim_.dxe();
-  if (services.smm_base2_protocol) dxe.InstallPlatformProtocol("EFI_SMM_BASE2_PROTOCOL");
-  if (services.smm_access2_protocol) dxe.InstallPlatformProtocol("EFI_SMM_ACCESS2_PROTOCOL");
+  if (services.smm_base2_protocol)
+    dxe.InstallPlatformProtocol("EFI_SMM_BASE2_PROTOCOL");
+  if (services.smm_access2_protocol)
+    dxe.InstallPlatformProtocol("EFI_SMM_ACCESS2_PROTOCOL");
   if (services.smm_communication_protocol)
     dxe.InstallPlatformProtocol("EFI_SMM_COMMUNICATION_PROTOCOL");
   if (sim_.board().smm.hob_list) {
@@ -76,7 +82,8 @@ void SmmCore::RaiseSmi(const std::string &source) {
     const SmiRegistration &h = handlers[i];
     bool matches = sx ? h.source == "sx" && h.type == SxS5 && h.phase == SxEntry
                       : h.source == "power_button" && h.phase == EfiPowerButtonEntry;
-    if (!matches) continue;
+    if (!matches)
+      continue;
     sim_.images().Call(h.handler, Status(EFI_SUCCESS), reinterpret_cast<EFI_HANDLE>(i + 1),
                        static_cast<CONST VOID *>(nullptr), static_cast<VOID *>(nullptr),
                        static_cast<UINTN *>(nullptr));
@@ -91,7 +98,8 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
   if (table) {
     std::memset(table, 0, params.size);
     auto put = [&](uint64_t offset, const auto &value) {
-      if (offset + sizeof value <= params.size) std::memcpy(table + offset, &value, sizeof value);
+      if (offset + sizeof value <= params.size)
+        std::memcpy(table + offset, &value, sizeof value);
     };
     put(0, params.signature);
     put(__builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset), params.boundary_offset);
@@ -113,9 +121,11 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
 
 void SmmCore::NoteFree(const void *block) {
   auto &table = state_->s3Table;
-  if (!table || table->freed || reinterpret_cast<uint64_t>(block) != table->address) return;
+  if (!table || table->freed || reinterpret_cast<uint64_t>(block) != table->address)
+    return;
   uint16_t mark = 0;
-  if (ReadRam(sim_, table->address + table->terminatorOffset, mark)) table->endMarkAtFree = mark;
+  if (ReadRam(sim_, table->address + table->terminatorOffset, mark))
+    table->endMarkAtFree = mark;
   table->freed = true;
 }
 
@@ -170,8 +180,8 @@ void SmmCore::FillFinal(Json &final) const {
       endMark = *table->endMarkAtFree;
     else if (ReadRam(sim_, table->address + table->terminatorOffset, mark))
       endMark = mark;
-    final["s3_table"] = {{"address", table->address}, {"freed", table->freed},
-                         {"end_mark", endMark}};
+    final["s3_table"] = {
+        {"address", table->address}, {"freed", table->freed}, {"end_mark", endMark}};
   } else {
     final["s3_table"] = nullptr;
   }
@@ -187,7 +197,8 @@ void SmmCore::FillFinal(Json &final) const {
   auto *head = &static_cast<SMM_HEAP_LIST_PROTOCOL *>(interface)->HeapList;
   LIST_ENTRY *link = head->ForwardLink;
   for (size_t n = 0; link && link != head && n < kMaxHeapNodes; ++n) {
-    if (!sim_.memory().InRam(reinterpret_cast<uint64_t>(link), sizeof(SMM_HEAP_NODE))) break;
+    if (!sim_.memory().InRam(reinterpret_cast<uint64_t>(link), sizeof(SMM_HEAP_NODE)))
+      break;
     auto *node = reinterpret_cast<SMM_HEAP_NODE *>(link);
     list.push_back({{"handle", node->Header.Handle}, {"size", node->Header.Size}});
     link = link->ForwardLink;

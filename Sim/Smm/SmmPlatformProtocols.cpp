@@ -14,7 +14,9 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() { return Simulator::Current(); }
+Simulator &Sim() {
+  return Simulator::Current();
+}
 
 // Members of the boot-services SMM protocols are named "dxe.NAME.Member" in board files; a call
 // from SMM code also matches "smm.NAME.Member".
@@ -24,25 +26,31 @@ Injected MemberFault(const char *member) {
   Injected injected = sim.faults().Check(phase, member, sim.CurrentImage());
   if (phase != Phase::Dxe) {
     Injected dxe = sim.faults().Check(Phase::Dxe, member, sim.CurrentImage());
-    if (!injected.status) injected = dxe;
+    if (!injected.status)
+      injected = dxe;
   }
   return injected;
 }
 
 EFI_STATUS EFIAPI InSmm(CONST EFI_SMM_BASE2_PROTOCOL *, BOOLEAN *inSmram) {
   Injected injected = MemberFault("EFI_SMM_BASE2_PROTOCOL.InSmm");
-  if (injected.Fails()) return *injected.status;
-  if (!inSmram) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (!inSmram)
+    return EFI_INVALID_PARAMETER;
   *inSmram = Sim().board().smm.in_smm;
   return injected.Apply(EFI_SUCCESS);
 }
 
 EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM_TABLE2 **smst) {
   Injected injected = MemberFault("EFI_SMM_BASE2_PROTOCOL.GetSmstLocation");
-  if (injected.Fails()) return *injected.status;
-  if (!smst) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (!smst)
+    return EFI_INVALID_PARAMETER;
   // Outside SMM there is no SMST to hand out.
-  if (!Sim().board().smm.in_smm) return EFI_UNSUPPORTED;
+  if (!Sim().board().smm.in_smm)
+    return EFI_UNSUPPORTED;
   *smst = Sim().smm().state().smst;
   return injected.Apply(EFI_SUCCESS);
 }
@@ -51,8 +59,10 @@ EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM
 EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSize,
                                   EFI_SMRAM_DESCRIPTOR *map) {
   Injected injected = MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities");
-  if (injected.Fails()) return *injected.status;
-  if (!mapSize) return EFI_INVALID_PARAMETER;
+  if (injected.Fails())
+    return *injected.status;
+  if (!mapSize)
+    return EFI_INVALID_PARAMETER;
   constexpr UINTN kNeeded = sizeof(EFI_SMRAM_DESCRIPTOR);
   if (*mapSize < kNeeded || !map) {
     *mapSize = kNeeded;
@@ -65,13 +75,14 @@ EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSi
   return injected.Apply(EFI_SUCCESS);
 }
 
-EFI_STATUS EFIAPI Communicate(CONST EFI_SMM_COMMUNICATION_PROTOCOL *, VOID *buffer,
-                              UINTN *size) {
+EFI_STATUS EFIAPI Communicate(CONST EFI_SMM_COMMUNICATION_PROTOCOL *, VOID *buffer, UINTN *size) {
   Injected injected = MemberFault("EFI_SMM_COMMUNICATION_PROTOCOL.Communicate");
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   uint64_t bytes = size ? *size : 0;
   Status status = Sim().smm().Communicate(buffer, size ? &bytes : nullptr);
-  if (size) *size = bytes;
+  if (size)
+    *size = bytes;
   return injected.Apply(status);
 }
 
@@ -101,7 +112,8 @@ EFI_STATUS Register(const char *source, const char *member, EFI_SMM_HANDLER_ENTR
 EFI_STATUS EFIAPI SxRegister(CONST EFI_SMM_SX_DISPATCH2_PROTOCOL *,
                              EFI_SMM_HANDLER_ENTRY_POINT2 handler,
                              CONST EFI_SMM_SX_REGISTER_CONTEXT *context, EFI_HANDLE *handle) {
-  if (!context) return EFI_INVALID_PARAMETER;
+  if (!context)
+    return EFI_INVALID_PARAMETER;
   return Register("sx", "EFI_SMM_SX_DISPATCH2_PROTOCOL.Register", handler, context->Type,
                   context->Phase, handle, true);
 }
@@ -110,7 +122,8 @@ EFI_STATUS EFIAPI PowerButtonRegister(CONST EFI_SMM_POWER_BUTTON_DISPATCH2_PROTO
                                       EFI_SMM_HANDLER_ENTRY_POINT2 handler,
                                       CONST EFI_SMM_POWER_BUTTON_REGISTER_CONTEXT *context,
                                       EFI_HANDLE *handle) {
-  if (!context) return EFI_INVALID_PARAMETER;
+  if (!context)
+    return EFI_INVALID_PARAMETER;
   return Register("power_button", "EFI_SMM_POWER_BUTTON_DISPATCH2_PROTOCOL.Register", handler, 0,
                   context->Phase, handle, false);
 }

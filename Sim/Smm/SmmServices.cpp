@@ -10,15 +10,20 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() { return Simulator::Current(); }
-ProtocolDatabase &SmmProtocols() { return Sim().smm().protocols(); }
+Simulator &Sim() {
+  return Simulator::Current();
+}
+ProtocolDatabase &SmmProtocols() {
+  return Sim().smm().protocols();
+}
 
 Injected SmmFault(const char *service, const EFI_GUID *target = nullptr) {
   return Sim().faults().Check(Phase::Smm, service, Sim().CurrentImage(), target);
 }
 
 EFI_STATUS EFIAPI SmmAllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
-  if (!buffer) return EFI_INVALID_PARAMETER;
+  if (!buffer)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmAllocatePool");
   void *block = injected.Fails() ? nullptr : Sim().memory().Allocate(Space::Smram, size);
   Status status = injected.Fails() ? *injected.status
@@ -53,36 +58,43 @@ EFI_STATUS EFIAPI SmmFreePool(VOID *buffer) {
 
 EFI_STATUS EFIAPI SmmInstallProtocolInterface(EFI_HANDLE *handle, CONST EFI_GUID *protocol,
                                               EFI_INTERFACE_TYPE type, VOID *interface) {
-  if (!protocol || type != EFI_NATIVE_INTERFACE) return EFI_INVALID_PARAMETER;
+  if (!protocol || type != EFI_NATIVE_INTERFACE)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmInstallProtocolInterface", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(SmmProtocols().Install(handle, *protocol, interface));
 }
 
 EFI_STATUS EFIAPI SmmUninstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                                 VOID *interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmUninstallProtocolInterface", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(SmmProtocols().Uninstall(handle, *protocol, interface));
 }
 
-EFI_STATUS EFIAPI SmmHandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol,
-                                    VOID **interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+EFI_STATUS EFIAPI SmmHandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol, VOID **interface) {
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmHandleProtocol", protocol);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   return injected.Apply(SmmProtocols().Handle(handle, *protocol, interface));
 }
 
 EFI_STATUS EFIAPI SmmLocateProtocol(CONST EFI_GUID *protocol, VOID *registration,
                                     VOID **interface) {
-  if (!protocol) return EFI_INVALID_PARAMETER;
+  if (!protocol)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmLocateProtocol", protocol);
   Status status;
   if (injected.Fails()) {
     status = *injected.status;
-    if (interface) *interface = nullptr;
+    if (interface)
+      *interface = nullptr;
   } else {
     status = injected.Apply(SmmProtocols().Locate(*protocol, registration, interface));
   }
@@ -100,16 +112,19 @@ constexpr size_t kSmmConfigurationCapacity = 8;
 
 EFI_STATUS EFIAPI SmmInstallConfigurationTable(CONST EFI_SMM_SYSTEM_TABLE2 *smst,
                                                CONST EFI_GUID *guid, VOID *table, UINTN) {
-  if (!smst || !guid) return EFI_INVALID_PARAMETER;
+  if (!smst || !guid)
+    return EFI_INVALID_PARAMETER;
   Injected injected = SmmFault("SmmInstallConfigurationTable", guid);
-  if (injected.Fails()) return *injected.status;
+  if (injected.Fails())
+    return *injected.status;
   auto *st = const_cast<EFI_SMM_SYSTEM_TABLE2 *>(smst);
   for (UINTN i = 0; i < st->NumberOfTableEntries; ++i)
     if (SameGuid(st->SmmConfigurationTable[i].VendorGuid, *guid)) {
       st->SmmConfigurationTable[i].VendorTable = table;
       return injected.Apply(EFI_SUCCESS);
     }
-  if (st->NumberOfTableEntries == kSmmConfigurationCapacity) return EFI_OUT_OF_RESOURCES;
+  if (st->NumberOfTableEntries == kSmmConfigurationCapacity)
+    return EFI_OUT_OF_RESOURCES;
   st->SmmConfigurationTable[st->NumberOfTableEntries++] = {*guid, table};
   return injected.Apply(EFI_SUCCESS);
 }

@@ -18,7 +18,8 @@ namespace {
 std::optional<Board> Load(const std::optional<std::string> &path) {
   LoadResult loaded =
       path ? LoadBoardFile(*path) : ParseBoardText(kDefaultBoardText, "boards/default.toml");
-  for (const BoardError &error : loaded.errors) std::cerr << error.ToString() << '\n';
+  for (const BoardError &error : loaded.errors)
+    std::cerr << error.ToString() << '\n';
   return loaded.board;
 }
 
@@ -26,7 +27,8 @@ std::optional<Board> Load(const std::optional<std::string> &path) {
 
 int RunCommand(const RunOptions &options) {
   std::optional<Board> board = Load(options.boardPath);
-  if (!board) return 1;
+  if (!board)
+    return 1;
   std::ofstream traceFile;
   if (options.tracePath) {
     traceFile.open(*options.tracePath);
@@ -59,7 +61,8 @@ int CheckCommand(const std::vector<std::string> &boardPaths) {
   int status = 0;
   for (const std::string &path : boardPaths) {
     LoadResult loaded = LoadBoardFile(path);
-    for (const BoardError &error : loaded.errors) std::cerr << error.ToString() << '\n';
+    for (const BoardError &error : loaded.errors)
+      std::cerr << error.ToString() << '\n';
     if (loaded.board)
       std::cout << path << ": ok\n";
     else

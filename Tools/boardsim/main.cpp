@@ -20,11 +20,11 @@ int main(int argc, char **argv) {
                      "2 the run halted in an error stop.");
 
   std::vector<std::string> boards;
-  CLI::App *checkCommand =
-      app.add_subcommand("check", "Validate board files without running them");
+  CLI::App *checkCommand = app.add_subcommand("check", "Validate board files without running them");
   checkCommand->add_option("BOARD", boards, "board files (TOML)")->required();
 
   CLI11_PARSE(app, argc, argv);
-  if (*runCommand) return boardsim::RunCommand(run);
+  if (*runCommand)
+    return boardsim::RunCommand(run);
   return boardsim::CheckCommand(boards);
 }

@@ -4,8 +4,10 @@ namespace boardsim::testing {
 
 Scenario::Scenario(std::string_view boardText) {
   LoadResult loaded = ParseBoardText(boardText, "scenario.toml");
-  for (const BoardError &error : loaded.errors) ADD_FAILURE() << error.ToString();
-  if (!loaded.board) return;
+  for (const BoardError &error : loaded.errors)
+    ADD_FAILURE() << error.ToString();
+  if (!loaded.board)
+    return;
   SimOptions options;
   options.captureTrace = true;
   Simulator sim(*loaded.board, options);
@@ -17,7 +19,8 @@ std::vector<Json> Scenario::Of(std::string_view ev,
                                const std::function<bool(const Json &)> &match) const {
   std::vector<Json> found;
   for (const Json &e : events_)
-    if (e.value("ev", "") == ev && (!match || match(e))) found.push_back(e);
+    if (e.value("ev", "") == ev && (!match || match(e)))
+      found.push_back(e);
   return found;
 }
 
@@ -28,13 +31,15 @@ Json Scenario::First(std::string_view ev, const std::function<bool(const Json &)
 
 long Scenario::IndexOf(std::string_view ev, const std::function<bool(const Json &)> &match) const {
   for (size_t i = 0; i < events_.size(); ++i)
-    if (events_[i].value("ev", "") == ev && (!match || match(events_[i]))) return long(i);
+    if (events_[i].value("ev", "") == ev && (!match || match(events_[i])))
+      return long(i);
   return -1;
 }
 
 std::vector<std::string> Scenario::Faults() const {
   std::vector<std::string> texts;
-  for (const Json &e : Of("fault")) texts.push_back(e["what"].get<std::string>());
+  for (const Json &e : Of("fault"))
+    texts.push_back(e["what"].get<std::string>());
   return texts;
 }
 
@@ -45,7 +50,8 @@ std::function<bool(const Json &)> Field(const std::string &key, const Json &valu
 std::function<bool(const Json &)> AllOf(std::vector<std::function<bool(const Json &)>> matchers) {
   return [matchers](const Json &e) {
     for (const auto &m : matchers)
-      if (!m(e)) return false;
+      if (!m(e))
+        return false;
     return true;
   };
 }

@@ -19,7 +19,7 @@ public:
   explicit Scenario(std::string_view boardText);
 
   const RunResult &result() const { return result_; }
-  const Json &final() const { return result_.final; }
+  const Json & final() const { return result_.final; }
   bool halted() const { return result_.outcome == Outcome::Halted; }
   const std::vector<Json> &events() const { return events_; }
 
