@@ -8,10 +8,14 @@
 
 namespace boardsim {
 
-// `events` is the captured trace of the run (its last entry may be the final event).
+// The whole report: a timeline of the boot, then one section per subject that has something
+// to say, then the outcome. `events` is the captured trace of the run (its last entry may be
+// the final event). No line is longer than 80 columns.
 std::string RenderReport(const Board &board, const RunResult &result,
                          const std::vector<Json> &events);
-// One line: board, outcome, simulated time, images and their statuses.
+
+// The outcome in a line or two: board, completed or halted (with the error stop), simulated
+// time, and the images whose entry point did not return EFI_SUCCESS.
 std::string RenderOutcome(const Board &board, const RunResult &result);
 
 } // namespace boardsim

@@ -1,0 +1,73 @@
+// Text that left the machine: each UART's output, the frames on the framed debug port, and what
+// the debug agent collected at the I/O breakpoint.
+#include "Report/ErrorStops.h"
+#include "Report/ReportSections.h"
+#include "Report/ReportText.h"
+
+#include <sstream>
+
+namespace boardsim::report {
+namespace {
+
+constexpr uint64_t kBreakpointPort = 0x99CC;
+
+void AddText(SectionLines &lines, const std::string &title, const std::vector<uint8_t> &bytes) {
+  if (bytes.empty())
+    return;
+  lines.push_back("  " + title + ":");
+  // Verbatim, spaces kept: long lines are cut at the margin rather than word-wrapped.
+  const std::string margin = "    | ";
+  const size_t room = kReportWidth - margin.size();
+  std::istringstream text(PrintableText(bytes));
+  for (std::string line; std::getline(text, line);) {
+    size_t at = 0;
+    do {
+      lines.push_back(margin + line.substr(at, room));
+      at += room;
+    } while (at < line.size());
+  }
+}
+
+// The bytes between the start and end markers of every frame sent to `port`.
+std::vector<uint8_t> FramedText(const std::vector<Json> &events, uint64_t port) {
+  std::vector<uint8_t> text;
+  bool inFrame = false;
+  for (const Json &e : events) {
+    if (!Is(e, "io") || Text(e, "dir") != "out" || U64(e, "port") != port)
+      continue;
+    const uint64_t value = U64(e, "value"), width = U64(e, "width");
+    if (width == 32 && value == kFrameStart)
+      inFrame = true;
+    else if (width == 32 && value == kFrameEnd)
+      inFrame = false;
+    else if (inFrame && width == 8)
+      text.push_back(uint8_t(value));
+  }
+  return text;
+}
+
+std::vector<uint8_t> AgentText(const std::vector<Json> &events) {
+  std::vector<uint8_t> text;
+  for (const Json &e : events)
+    if (Is(e, "io") && U64(e, "port") == kBreakpointPort && e.contains("text"))
+      for (uint8_t byte : BytesFromHex(Text(e, "text")))
+        text.push_back(byte);
+  return text;
+}
+
+} // namespace
+
+SectionLines DebugOutputSection(const ReportInput &input) {
+  SectionLines lines;
+  const Json uarts = input.final.value("uart_text", Json::object());
+  for (const auto &[base, text] : uarts.items())
+    if (text.is_string())
+      AddText(lines, "UART " + Hex(std::stoull(base)),
+              Latin1Bytes(text.get_ref<const std::string &>()));
+  const uint16_t framedPort = input.board.s3savesmm.FramedPortAddress;
+  AddText(lines, "frames on port " + Hex(framedPort), FramedText(input.events, framedPort));
+  AddText(lines, "debug agent at the I/O breakpoint", AgentText(input.events));
+  return lines;
+}
+
+} // namespace boardsim::report

@@ -1,0 +1,20 @@
+// Every image instance the boot loaded, what its entry point returned and whether it stayed.
+#include "Report/ReportSections.h"
+#include "Report/ReportText.h"
+
+namespace boardsim::report {
+
+SectionLines ImagesSection(const ReportInput &input) {
+  SectionLines lines;
+  const Json &images = input.final.value("images", Json::array());
+  if (images.empty())
+    return lines;
+  lines.push_back(Format("  %-16s %-26s %s", "image", "entry status", "afterwards"));
+  for (const Json &image : images)
+    lines.push_back(Format("  %-16s %-26s %s", Text(image, "image").c_str(),
+                           Text(image, "status").c_str(),
+                           image.value("unloaded", false) ? "unloaded" : "resident"));
+  return lines;
+}
+
+} // namespace boardsim::report
