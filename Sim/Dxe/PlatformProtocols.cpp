@@ -19,16 +19,16 @@ EFI_STATUS EFIAPI MarkItem(CONST CHAR8 *itemName, UINTN code) {
   Simulator &sim = Simulator::Current();
   Injected injected =
       sim.faults().Check(sim.CurrentPhase(), "SETUP_ITEM_PROTOCOL.MarkItem", sim.CurrentImage());
-  if (injected.Fails())
-    return *injected.status;
+  Status status = injected.Fails() ? *injected.status : injected.Apply(EFI_SUCCESS);
   std::string name;
   if (itemName)
     name.assign(itemName, strnlen(itemName, 256));
   sim.Emit("mark_item", [&](Json &e) {
     e["item_name"] = name;
     e["code"] = static_cast<uint64_t>(code);
+    e["status"] = StatusName(status);
   });
-  return injected.Apply(EFI_SUCCESS);
+  return status;
 }
 
 template <typename T> T *PlatformObject(Simulator &sim) {
