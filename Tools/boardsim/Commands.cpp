@@ -2,6 +2,7 @@
 
 #include "Board/BoardParser.h"
 #include "Core/Simulator.h"
+#include "Report/BoardErrors.h"
 #include "Report/Report.h"
 
 #include <fstream>
@@ -18,8 +19,7 @@ namespace {
 std::optional<Board> Load(const std::optional<std::string> &path) {
   LoadResult loaded =
       path ? LoadBoardFile(*path) : ParseBoardText(kDefaultBoardText, "boards/default.toml");
-  for (const BoardError &error : loaded.errors)
-    std::cerr << error.ToString() << '\n';
+  std::cerr << RenderBoardErrors(loaded.errors);
   return loaded.board;
 }
 
@@ -58,17 +58,20 @@ int RunCommand(const RunOptions &options) {
 }
 
 int CheckCommand(const std::vector<std::string> &boardPaths) {
-  int status = 0;
+  size_t failed = 0;
   for (const std::string &path : boardPaths) {
     LoadResult loaded = LoadBoardFile(path);
-    for (const BoardError &error : loaded.errors)
-      std::cerr << error.ToString() << '\n';
-    if (loaded.board)
-      std::cout << path << ": ok\n";
-    else
-      status = 1;
+    std::cout.flush();
+    std::cerr << RenderBoardErrors(loaded.errors);
+    std::cerr.flush();
+    std::cout << RenderBoardVerdict(path, loaded.errors.size());
+    if (!loaded.board)
+      ++failed;
   }
-  return status;
+  if (boardPaths.size() > 1)
+    std::cout << failed << " of " << boardPaths.size() << " board files "
+              << (failed == 1 ? "has" : "have") << " errors\n";
+  return failed ? 1 : 0;
 }
 
 } // namespace boardsim
