@@ -1,0 +1,43 @@
+// One iteration is one full boot of the board: a fresh Simulator over the parsed board, run to
+// the end of its boot script, with tracing off as in production runs of the tool.
+#include "BenchTargets.h"
+
+#include "Board/BoardParser.h"
+#include "Core/Simulator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+namespace boardsim::bench {
+namespace {
+
+void BootBoard(benchmark::State &state, const Board &board) {
+  for (auto _ : state) {
+    Simulator sim(board);
+    RunResult result = sim.Run();
+    benchmark::DoNotOptimize(result.outcome);
+    if (result.outcome != Outcome::Completed) {
+      state.SkipWithError("the board did not complete its boot");
+      break;
+    }
+  }
+  state.counters["boots_per_second"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+bool RegisterBootBenchmark(const std::string &boardPath) {
+  LoadResult loaded = LoadBoardFile(boardPath);
+  for (const BoardError &error : loaded.errors)
+    std::fprintf(stderr, "%s\n", error.ToString().c_str());
+  if (!loaded.board)
+    return false;
+  // Parsed once here; the benchmark keeps its own copy for every iteration to boot.
+  benchmark::RegisterBenchmark(("boot/" + loaded.board->name).c_str(), BootBoard, *loaded.board)
+      ->Unit(benchmark::kMicrosecond);
+  return true;
+}
+
+} // namespace boardsim::bench
