@@ -1,6 +1,7 @@
 #include "Core/Memory.h"
 
 #include <cstring>
+#include <map>
 #include <stdexcept>
 #include <sys/mman.h>
 
@@ -44,6 +45,28 @@ size_t RoundUp(size_t v, size_t a) {
   return (v + a - 1) / a * a;
 }
 
+// Regions of finished runs, kept for the next run: mapping and unmapping tens of MiB per boot
+// would cost more than the boot itself. Each region comes back zero-filled.
+std::multimap<size_t, uint8_t *> &SpareRegions() {
+  static std::multimap<size_t, uint8_t *> spare;
+  return spare;
+}
+
+uint8_t *MapRegion(size_t size) {
+  auto &spare = SpareRegions();
+  if (auto it = spare.find(size); it != spare.end()) {
+    uint8_t *region = it->second;
+    spare.erase(it);
+    return region;
+  }
+  // MAP_32BIT keeps every address below 2 GiB.
+  void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED)
+    throw std::runtime_error("cannot map board memory below 4 GiB");
+  return static_cast<uint8_t *>(p);
+}
+
 } // namespace
 
 const char *SpaceName(Space space) {
@@ -56,12 +79,7 @@ Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
                      kGeneralSizes[3]};
   for (size_t s : sizes)
     regionSize_ += s;
-  // MAP_32BIT keeps every address below 2 GiB.
-  void *p = mmap(nullptr, regionSize_, PROT_READ | PROT_WRITE,
-                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT | MAP_NORESERVE, -1, 0);
-  if (p == MAP_FAILED)
-    throw std::runtime_error("cannot map board memory below 4 GiB");
-  region_ = static_cast<uint8_t *>(p);
+  region_ = MapRegion(regionSize_);
   uint8_t *cursor = region_;
   for (int i = 0; i < 4; ++i) {
     pools_[i] = {cursor, cursor + sizes[i], cursor};
@@ -72,7 +90,9 @@ Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
 
 Memory::~Memory() {
   Unpoison(region_, regionSize_);
-  munmap(region_, regionSize_);
+  for (const Pool &pool : pools_)
+    std::memset(pool.begin, 0, pool.next - pool.begin);
+  SpareRegions().emplace(regionSize_, region_);
 }
 
 uint64_t Memory::Base(Space space) const {
