@@ -1,5 +1,5 @@
 // UEFI system table, boot services and runtime services (UEFI 2.10 chapters 4, 7 and 8), with
-// the types their members take. Member order and sizes are those of the specification; the
+// the types their members take. Member order and sizes are those UEFI 2.10 gives; the
 // static_asserts pin the offsets that modules and the simulator rely on, for 4- and 8-byte
 // pointers.
 #pragma once

@@ -1,5 +1,5 @@
 // PEI foundation services and the PPIs the PEI module uses (PI 1.8 volume 1, chapter 4 and
-// section 6; volume 5 for SMBus). EFI_PEI_SERVICES keeps the specification's member order.
+// section 6; volume 5 for SMBus). EFI_PEI_SERVICES keeps the member order PI 1.8 gives it.
 #pragma once
 #include <Uefi.h>
 #include <Pi/PiHob.h>

@@ -1,6 +1,6 @@
 // SMM services and protocols (PI 1.8 volume 4): the SMM system table, SMM base and access,
 // the Sx and power-button SMI dispatchers, status codes and SMM communication.
-// EFI_SMM_SYSTEM_TABLE2 keeps the specification's member order.
+// EFI_SMM_SYSTEM_TABLE2 keeps the member order PI 1.8 gives it.
 #pragma once
 #include <Uefi.h>
 #include <Pi/PiStatusCode.h>
