@@ -219,9 +219,11 @@ error_stop_probe = 1
 [[heap]]
 handle = 1
 kind = 8
+data = "AA"
 [[heap]]
 handle = 2
 kind = 3
+data = "BB"
 [[fault]]
 call = "smm.SmmAllocatePool"
 nth = 2
