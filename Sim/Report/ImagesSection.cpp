@@ -11,9 +11,10 @@ SectionLines ImagesSection(const ReportInput &input) {
     return lines;
   lines.push_back(Format("  %-16s %-26s %s", "image", "entry status", "afterwards"));
   for (const Json &image : images)
-    lines.push_back(Format("  %-16s %-26s %s", Text(image, "image").c_str(),
-                           Text(image, "status").c_str(),
-                           image.value("unloaded", false) ? "unloaded" : "resident"));
+    lines.push_back(
+        Format("  %-16s %-26s %s", Text(image, "image").c_str(),
+               image["status"].is_null() ? "(never returned)" : Text(image, "status").c_str(),
+               image.value("unloaded", false) ? "unloaded" : "resident"));
   return lines;
 }
 

@@ -31,8 +31,7 @@ SectionLines PostCodeSection(const ReportInput &input) {
   const bool halted = Text(input.final, "outcome") == "halted";
   for (size_t i = 0; i < stops.size(); ++i) {
     const auto code = uint32_t(stops[i].get<uint64_t>());
-    lines.push_back("  error stop " + Hex32(code) + " (" + std::to_string(code) +
-                    "): " + ErrorStopMeaning(code));
+    lines.push_back("  error stop " + Hex32(code) + ": " + ErrorStopMeaning(code));
     lines.push_back(halted && i + 1 == stops.size()
                         ? "    the processor stopped here; nothing released it"
                         : "    released by the debug agent; the caller went on");

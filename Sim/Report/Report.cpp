@@ -69,7 +69,9 @@ std::string RenderOutcome(const Board &board, const RunResult &result) {
   for (const Json &image : images) {
     if (Text(image, "status") == "EFI_SUCCESS")
       continue;
-    failed += "; " + Text(image, "image") + " returned " + Text(image, "status") +
+    failed += "; " + Text(image, "image") +
+              (image["status"].is_null() ? " never returned from its entry point"
+                                         : " returned " + Text(image, "status")) +
               (image.value("unloaded", false) ? " (unloaded)" : "");
   }
   if (failed.empty() && !images.empty())
