@@ -60,6 +60,12 @@ std::string GuidText(const EFI_GUID &g) {
   return text;
 }
 
+void AddGuidFields(Json &event, const EFI_GUID &guid) {
+  event["guid"] = GuidText(guid);
+  const char *name = GuidName(guid);
+  event["name"] = name ? Json(name) : Json(nullptr);
+}
+
 const char *GuidName(const EFI_GUID &guid) {
   for (const auto &entry : kGuids)
     if (SameGuid(*entry.guid, guid))

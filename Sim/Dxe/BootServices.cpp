@@ -7,6 +7,7 @@
 #include "Core/Simulator.h"
 #include "Core/Unmodelled.h"
 #include "Dxe/DxeCore.h"
+#include "Services/VariableAccess.h"
 #include "Services/VariableStore.h"
 #include "Smm/SmmCore.h"
 
@@ -34,12 +35,6 @@ Injected BootFault(const char *service, const EFI_GUID *target = nullptr,
       injected = dxe;
   }
   return injected;
-}
-
-void GuidFields(Json &e, const EFI_GUID &guid) {
-  e["guid"] = GuidText(guid);
-  const char *name = GuidName(guid);
-  e["name"] = name ? Json(name) : Json(nullptr);
 }
 
 EFI_TPL EFIAPI RaiseTpl(EFI_TPL tpl) {
@@ -215,7 +210,7 @@ EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, V
     status = injected.Apply(Dxe().protocols().Locate(*protocol, registration, interface));
   }
   Sim().Emit("protocol_locate", [&](Json &e) {
-    GuidFields(e, *protocol);
+    AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
     e["where"] = "boot";
   });
@@ -253,26 +248,8 @@ EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 *
                               UINTN *dataSize, VOID *data) {
   if (!name || !guid || !dataSize)
     return EFI_INVALID_PARAMETER;
-  std::u16string variable = ReadChar16String(name);
-  uint64_t sizeIn = *dataSize;
-  Injected injected = BootFault("GetVariable", guid, Narrow(variable));
-  Status status;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else {
-    auto read = Sim().variables().Get(variable, *guid, attributes, sizeIn, data);
-    status = injected.Apply(read.status);
-    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL)
-      *dataSize = read.size;
-  }
-  Sim().Emit("variable_get", [&](Json &e) {
-    e["name"] = Narrow(variable);
-    e["guid"] = GuidText(*guid);
-    e["size_in"] = sizeIn;
-    e["status"] = StatusName(status);
-    e["size_out"] = static_cast<uint64_t>(*dataSize);
-  });
-  return status;
+  Injected injected = BootFault("GetVariable", guid, Narrow(ReadChar16String(name)));
+  return ReadVariable(Sim(), injected, name, *guid, attributes, dataSize, data);
 }
 
 EFI_STATUS EFIAPI SetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 attributes,

@@ -5,6 +5,7 @@
 #include "Core/Simulator.h"
 #include "Devices/Machine.h"
 #include "Dxe/PlatformProtocols.h"
+#include "Services/CallBuffers.h"
 
 #include <BoardInfoProtocol.h>
 #include <Guids.h>
@@ -97,22 +98,6 @@ void DxeCore::SignalReadyToBoot() {
 
 namespace {
 
-// A boot-step buffer: given contents, or `defaultSize` bytes of 0xAA, or NULL.
-uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents, bool null,
-                    uint32_t defaultSize) {
-  if (null)
-    return nullptr;
-  std::vector<uint8_t> bytes =
-      contents.value_or(std::vector<uint8_t>(defaultSize, kCallBufferFill));
-  auto *buffer = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, bytes.size() + 1));
-  std::memcpy(buffer, bytes.data(), bytes.size());
-  return buffer;
-}
-
-Json BufferJson(const uint8_t *buffer, size_t size) {
-  return buffer ? Json(HexBytes(buffer, size)) : Json(nullptr);
-}
-
 enum class SlotKind { Boolean, Value, MacList, Reserved };
 constexpr SlotKind kSlotKinds[BOARD_INFO_PROTOCOL_SLOT_COUNT] = {
     SlotKind::Boolean,  SlotKind::Value,    SlotKind::Boolean,  SlotKind::Reserved,
@@ -129,10 +114,8 @@ void DxeCore::CallBoardInfo(const BootStep &step) {
   uint32_t defaultSize = step.call_target == CallTarget::GetNicMacAddresses
                              ? kNicMacBufferDefaultSize
                              : kSlotBufferDefaultSize;
-  uint8_t *buffer1 = StepBuffer(sim_, step.buffer1, step.buffer1_null, defaultSize);
-  uint8_t *buffer2 = StepBuffer(sim_, step.buffer2, step.buffer2_null, defaultSize);
-  size_t size1 = step.buffer1 ? step.buffer1->size() : defaultSize;
-  size_t size2 = step.buffer2 ? step.buffer2->size() : defaultSize;
+  CallBuffers buffers(sim_, step, defaultSize);
+  uint8_t *buffer1 = buffers.first(), *buffer2 = buffers.second();
 
   sim_.Emit("call", [&](Json &e) { e["target"] = target; });
   auto *protocol = static_cast<BOARD_INFO_PROTOCOL *>(Locate(BOARD_INFO_PROTOCOL_GUID));
@@ -169,8 +152,7 @@ void DxeCore::CallBoardInfo(const BootStep &step) {
     e["target"] = target;
     e["value"] = value;
     e["status"] = status;
-    e["buffer1"] = BufferJson(buffer1, size1);
-    e["buffer2"] = BufferJson(buffer2, size2);
+    buffers.Report(e);
   });
 }
 

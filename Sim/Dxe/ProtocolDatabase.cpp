@@ -7,16 +7,6 @@
 #include <algorithm>
 
 namespace boardsim {
-namespace {
-
-void GuidFields(Json &e, const EFI_GUID &guid) {
-  e["guid"] = GuidText(guid);
-  const char *name = GuidName(guid);
-  e["name"] = name ? Json(name) : Json(nullptr);
-}
-
-} // namespace
-
 ProtocolDatabase::ProtocolDatabase(Simulator &sim, const char *where, DxeEvents *events)
     : sim_(sim), where_(where), events_(events) {}
 
@@ -30,7 +20,7 @@ ProtocolDatabase::HandleEntry *ProtocolDatabase::Find(EFI_HANDLE handle) {
 }
 
 void ProtocolDatabase::TraceInstall(const char *ev, const EFI_GUID &guid) {
-  sim_.Emit(ev, [&](Json &e) { GuidFields(e, guid); });
+  sim_.Emit(ev, [&](Json &e) { AddGuidFields(e, guid); });
 }
 
 Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void *interface) {
@@ -148,7 +138,7 @@ Status ProtocolDatabase::RegisterNotify(const EFI_GUID &guid, EFI_EVENT event,
     return EFI_INVALID_PARAMETER;
   registrations_.push_back(std::make_unique<Registration>(Registration{guid, event, serial_}));
   *registration = registrations_.back().get();
-  sim_.Emit("protocol_notify", [&](Json &e) { GuidFields(e, guid); });
+  sim_.Emit("protocol_notify", [&](Json &e) { AddGuidFields(e, guid); });
   return EFI_SUCCESS;
 }
 

@@ -5,6 +5,7 @@
 #include "Core/Simulator.h"
 #include "Pei/PlatformPpis.h"
 #include "Pei/PpiDatabase.h"
+#include "Services/CallBuffers.h"
 
 #include <BoardInfoPpi.h>
 #include <Guids.h>
@@ -99,25 +100,12 @@ constexpr EntryKind kEntryKinds[] = {
 static_assert(sizeof(kEntryKinds) / sizeof(kEntryKinds[0]) ==
               sizeof(BOARD_INFO_PPI) / sizeof(void *));
 
-uint8_t *StepBuffer(Simulator &sim, const std::optional<std::vector<uint8_t>> &contents,
-                    bool null) {
-  if (null)
-    return nullptr;
-  std::vector<uint8_t> bytes =
-      contents.value_or(std::vector<uint8_t>(kSlotBufferDefaultSize, kCallBufferFill));
-  auto *buffer = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, bytes.size() + 1));
-  std::memcpy(buffer, bytes.data(), bytes.size());
-  return buffer;
-}
-
 } // namespace
 
 void PeiCore::CallBoardInfoPpi(const BootStep &step) {
   std::string target = "BOARD_INFO_PPI." + std::to_string(step.slot);
-  uint8_t *buffer1 = StepBuffer(sim_, step.buffer1, step.buffer1_null);
-  uint8_t *buffer2 = StepBuffer(sim_, step.buffer2, step.buffer2_null);
-  size_t size1 = step.buffer1 ? step.buffer1->size() : kSlotBufferDefaultSize;
-  size_t size2 = step.buffer2 ? step.buffer2->size() : kSlotBufferDefaultSize;
+  CallBuffers buffers(sim_, step, kSlotBufferDefaultSize);
+  uint8_t *buffer1 = buffers.first(), *buffer2 = buffers.second();
   sim_.Emit("call", [&](Json &e) { e["target"] = target; });
 
   void *ppi = nullptr;
@@ -164,8 +152,7 @@ void PeiCore::CallBoardInfoPpi(const BootStep &step) {
     e["target"] = target;
     e["value"] = value;
     e["status"] = status;
-    e["buffer1"] = buffer1 ? Json(HexBytes(buffer1, size1)) : Json(nullptr);
-    e["buffer2"] = buffer2 ? Json(HexBytes(buffer2, size2)) : Json(nullptr);
+    buffers.Report(e);
   });
 }
 

@@ -6,6 +6,7 @@
 #include "Devices/Machine.h"
 #include "Core/GuidNames.h"
 #include "Services/PcdInterfaces.h"
+#include "Services/VariableAccess.h"
 #include "Services/VariableStore.h"
 
 #include <PlatformPpis.h>
@@ -31,28 +32,10 @@ EFI_STATUS EFIAPI GetVariable(CONST EFI_PEI_READ_ONLY_VARIABLE2_PPI *, CONST CHA
                               VOID *data) {
   if (!name || !guid || !dataSize)
     return EFI_INVALID_PARAMETER;
-  std::u16string variable = ReadChar16String(name);
-  uint64_t sizeIn = *dataSize;
   Injected injected =
       Sim().faults().Check(Phase::Pei, "EFI_PEI_READ_ONLY_VARIABLE2_PPI.GetVariable",
-                           Sim().CurrentImage(), guid, Narrow(variable));
-  Status status;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else {
-    auto read = Sim().variables().Get(variable, *guid, attributes, sizeIn, data);
-    status = injected.Apply(read.status);
-    if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL)
-      *dataSize = read.size;
-  }
-  Sim().Emit("variable_get", [&](Json &e) {
-    e["name"] = Narrow(variable);
-    e["guid"] = GuidText(*guid);
-    e["size_in"] = sizeIn;
-    e["status"] = StatusName(status);
-    e["size_out"] = static_cast<uint64_t>(*dataSize);
-  });
-  return status;
+                           Sim().CurrentImage(), guid, Narrow(ReadChar16String(name)));
+  return ReadVariable(Sim(), injected, name, *guid, attributes, dataSize, data);
 }
 
 EFI_STATUS EFIAPI Stall(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_STALL_PPI *, UINTN us) {

@@ -7,12 +7,6 @@
 namespace boardsim {
 namespace {
 
-void GuidFields(Json &e, const EFI_GUID &guid) {
-  e["guid"] = GuidText(guid);
-  const char *name = GuidName(guid);
-  e["name"] = name ? Json(name) : Json(nullptr);
-}
-
 // Walks a descriptor list up to and including the entry that carries TERMINATE_LIST.
 template <typename Descriptor, typename Visit> bool ForEach(Descriptor *list, Visit visit) {
   for (Descriptor *d = list;; ++d) {
@@ -38,7 +32,7 @@ Status PpiDatabase::Install(const EFI_PEI_PPI_DESCRIPTOR *list) {
     return EFI_INVALID_PARAMETER;
   ForEach(const_cast<EFI_PEI_PPI_DESCRIPTOR *>(list), [&](EFI_PEI_PPI_DESCRIPTOR &d) {
     installed_.push_back({*d.Guid, &d});
-    sim_.Emit("ppi_install", [&](Json &e) { GuidFields(e, *d.Guid); });
+    sim_.Emit("ppi_install", [&](Json &e) { AddGuidFields(e, *d.Guid); });
     Installed ppi = installed_.back();
     for (size_t i = 0; i < registrations_.size(); ++i)
       if (!registrations_[i].fired && SameGuid(registrations_[i].guid, ppi.guid))
@@ -58,7 +52,7 @@ Status PpiDatabase::Notify(const EFI_PEI_NOTIFY_DESCRIPTOR *list) {
     return EFI_INVALID_PARAMETER;
   ForEach(const_cast<EFI_PEI_NOTIFY_DESCRIPTOR *>(list), [&](EFI_PEI_NOTIFY_DESCRIPTOR &d) {
     registrations_.push_back({*d.Guid, &d});
-    sim_.Emit("ppi_notify", [&](Json &e) { GuidFields(e, *d.Guid); });
+    sim_.Emit("ppi_notify", [&](Json &e) { AddGuidFields(e, *d.Guid); });
     // A callback for a PPI that is already installed runs now, inside NotifyPpi.
     if (d.Flags & EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK)
       for (const Installed &ppi : installed_)
@@ -76,12 +70,12 @@ void PpiDatabase::Fire(Registration &registration, const Installed &ppi) {
   EFI_PEI_NOTIFY_DESCRIPTOR *descriptor = registration.descriptor;
   EFI_GUID guid = registration.guid;
   const void *code = reinterpret_cast<const void *>(descriptor->Notify);
-  sim_.EmitFor(code, "notify", [&](Json &e) { GuidFields(e, guid); });
+  sim_.EmitFor(code, "notify", [&](Json &e) { AddGuidFields(e, guid); });
   Status status = sim_.images().Call(descriptor->Notify, Status(EFI_LOAD_ERROR),
                                      const_cast<EFI_PEI_SERVICES **>(services_), descriptor,
                                      ppi.descriptor->Ppi);
   sim_.EmitFor(code, "notify_return", [&](Json &e) {
-    GuidFields(e, guid);
+    AddGuidFields(e, guid);
     e["status"] = StatusName(status);
   });
 }
