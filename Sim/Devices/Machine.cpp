@@ -13,6 +13,7 @@ namespace boardsim {
 namespace {
 
 constexpr uint64_t kEcamBase = 0xF0000000;
+constexpr uint64_t kPauseWatchdog = 10'000'000;
 constexpr uint64_t kEcamEnd = uint64_t{1} << 32; // 256 buses of 1 MiB
 constexpr uint64_t kDeviceHoleBase = 0xC0000000;
 constexpr uint16_t kConfigAddressPort = 0xCF8;
@@ -146,6 +147,7 @@ struct Machine::State {
   PostCodes post;
   DebugAgent agent;
   uint32_t configAddress = 0;
+  uint64_t pauses = 0;
 };
 
 Machine::Machine(Simulator &sim, const Board &board)
@@ -291,8 +293,14 @@ void Machine::Cpuid(uint32_t leaf, uint32_t out[4]) {
 uint64_t Machine::ReadTsc() {
   return state_->cpu.ReadTsc();
 }
+// A processor spinning this long in PAUSE loops is stuck for good (for example an error stop
+// whose display loop a released probe did not end): the run is halted instead of hanging.
 void Machine::Pause() {
   state_->cpu.Pause();
+  if (++state_->pauses > kPauseWatchdog) {
+    state_->sim.Fault("watchdog: the processor spun in PAUSE loops without end");
+    state_->sim.Halt();
+  }
 }
 
 uint16_t Machine::CpuidReturnSi(uint32_t eax, uint32_t ebx, uint16_t si) {

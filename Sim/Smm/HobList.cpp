@@ -54,7 +54,8 @@ void *BuildHobList(Simulator &sim) {
     hob.Record = {record.signature, record.handle,        record.size,
                   record.kind,      record.copy_to_smram, 0};
     std::memcpy(cursor, &hob, sizeof hob);
-    std::memcpy(cursor + sizeof hob, payload.data(), payload.size());
+    if (!payload.empty())
+      std::memcpy(cursor + sizeof hob, payload.data(), payload.size());
     cursor += record.hob_length;
   }
   EFI_HOB_GENERIC_HEADER end = {EFI_HOB_TYPE_END_OF_HOB_LIST, sizeof end, 0};

@@ -88,13 +88,6 @@ data = "0405060708"
 
 // A record without payload gets a bare 32-byte node and keeps its place in the list.
 TEST(HeapTransferRecords, ZeroSizeRecordGetsABareNode) {
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "Sim/Smm/HobList.cpp:57 (BuildHobList) passes payload.data() of an empty "
-                  "vector, a null pointer, to memcpy for a record without payload; UBSan aborts "
-                  "the run. Guard the copy with `if (!payload.empty())`.";
-#endif
-#endif
   Scenario run(std::string(R"(
 [[heap]]
 handle = 0x51
