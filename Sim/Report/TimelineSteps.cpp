@@ -124,7 +124,9 @@ const std::unordered_map<std::string, Describer> &Describers() {
        }},
       {"mark_item",
        [](const Json &e, auto &) {
-         return "MarkItem(\"" + Text(e, "item_name") + "\", " + Hex(U64(e, "code")) + ")";
+         const std::string call =
+             "MarkItem(\"" + Text(e, "item_name") + "\", " + Hex(U64(e, "code")) + ")";
+         return Succeeded(e) || !e.contains("status") ? call : call + ": " + Text(e, "status");
        }},
       {"table_get",
        [](const Json &, auto &) {
