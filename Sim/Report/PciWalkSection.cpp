@@ -192,7 +192,7 @@ void Render(const Board &board, const MacCall &call, SectionLines &lines) {
       lines.push_back(head + ": skipped, not a valid bridge location");
       continue;
     }
-    head += " -> bridge " + nic.bridge;
+    head += " -> " + nic.bridge;
     if (nic.bridge != BdfText(nic.location & 0xFFFF))
       head += " (translated)";
     if (nic.secondary && nic.subordinate)
