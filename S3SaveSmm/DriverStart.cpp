@@ -14,8 +14,9 @@ namespace {
 constexpr UINT32 kErrorCloseReadyToLockEvent = 0x90941;
 constexpr UINT32 kErrorCloseCloseTableEvent = 0x90946;
 
-// Globals, not locals: they are read again after LongJump returns to the saved context.
-EFI_STATUS mModuleStatus;
+// Read again after LongJump returns to the saved context. Volatile, because the optimiser
+// otherwise carries the value it stored before SetJump over the second return.
+volatile EFI_STATUS mModuleStatus;
 BASE_LIBRARY_JUMP_BUFFER mReturnContext;
 
 VOID CloseLibraryEvent(EFI_EVENT Event, UINT32 ErrorCode) {
