@@ -25,10 +25,10 @@ uint64_t DxeEvents::IdOf(EFI_EVENT handle) const {
   return 0;
 }
 
-Status DxeEvents::Create(uint32_t type, EFI_TPL tpl, NotifyFunction notify, void *context,
+Status DxeEvents::Create(uint32_t type, EFI_TPL tpl, EFI_EVENT_NOTIFY notify, void *context,
                          const EFI_GUID *group, EFI_EVENT *handle) {
-  bool notifies = (type & (kEvtNotifySignal | kEvtNotifyWait)) != 0;
-  if (!handle || (notifies && (!notify || tpl <= kTplApplication || tpl > kTplHighLevel)))
+  bool notifies = (type & (EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT)) != 0;
+  if (!handle || (notifies && (!notify || tpl <= TPL_APPLICATION || tpl > TPL_HIGH_LEVEL)))
     return EFI_INVALID_PARAMETER;
   auto event = std::make_unique<Event>(Event{nextId_++, type, tpl, notify, context, {}});
   if (group)
@@ -63,7 +63,7 @@ void DxeEvents::SignalGroup(const EFI_GUID &group) {
 
 void DxeEvents::Queue(Event &event) {
   sim_.Emit("event_signal", [&](Json &e) { e["event"] = event.id; });
-  if (!(event.type & kEvtNotifySignal) || event.pending)
+  if (!(event.type & EVT_NOTIFY_SIGNAL) || event.pending)
     return;
   event.pending = true;
   queue_.push_back(&event);

@@ -4,7 +4,7 @@
 #pragma once
 #include "Core/Status.h"
 
-#include <Base.h>
+#include <Uefi.h>
 
 #include <cstdint>
 #include <deque>
@@ -16,21 +16,12 @@ namespace boardsim {
 
 class Simulator;
 
-using NotifyFunction = VOID(EFIAPI *)(EFI_EVENT Event, VOID *Context);
-
-inline constexpr EFI_TPL kTplApplication = 4;
-inline constexpr EFI_TPL kTplCallback = 8;
-inline constexpr EFI_TPL kTplNotify = 16;
-inline constexpr EFI_TPL kTplHighLevel = 31;
-inline constexpr uint32_t kEvtNotifySignal = 0x00000200;
-inline constexpr uint32_t kEvtNotifyWait = 0x00000100;
-
 class DxeEvents {
 public:
   explicit DxeEvents(Simulator &sim);
   ~DxeEvents();
 
-  Status Create(uint32_t type, EFI_TPL tpl, NotifyFunction notify, void *context,
+  Status Create(uint32_t type, EFI_TPL tpl, EFI_EVENT_NOTIFY notify, void *context,
                 const EFI_GUID *group, EFI_EVENT *event);
   Status Signal(EFI_EVENT event);
   Status Close(EFI_EVENT event);
@@ -47,7 +38,7 @@ private:
     uint64_t id;
     uint32_t type;
     EFI_TPL tpl;
-    NotifyFunction notify;
+    EFI_EVENT_NOTIFY notify;
     void *context;
     std::optional<EFI_GUID> group;
     bool pending = false;
@@ -58,7 +49,7 @@ private:
   void DispatchPending();
 
   Simulator &sim_;
-  EFI_TPL tpl_ = kTplApplication;
+  EFI_TPL tpl_ = TPL_APPLICATION;
   uint64_t nextId_ = 1;
   // Closed events stay allocated: a handle must not be reused within a run.
   std::vector<std::unique_ptr<Event>> events_;
