@@ -50,4 +50,15 @@ Injected Faults::Check(Phase phase, std::string_view call, std::string_view imag
   return result;
 }
 
+Injected Faults::CheckBootSide(Phase phase, std::string_view call, std::string_view image,
+                               const EFI_GUID *targetGuid, std::string_view targetName) {
+  Injected injected = Check(phase, call, image, targetGuid, targetName);
+  if (phase != Phase::Dxe) {
+    Injected dxe = Check(Phase::Dxe, call, image, targetGuid, targetName);
+    if (!injected.status)
+      injected = dxe;
+  }
+  return injected;
+}
+
 } // namespace boardsim

@@ -32,6 +32,11 @@ public:
   Injected Check(Phase phase, std::string_view call, std::string_view image,
                  const EFI_GUID *targetGuid = nullptr, std::string_view targetName = {});
 
+  // A boot service or a member of a boot-services protocol: board files name it "dxe.X", and a
+  // call from SMM or PEI code also matches its own phase ("smm.X").
+  Injected CheckBootSide(Phase phase, std::string_view call, std::string_view image,
+                         const EFI_GUID *targetGuid = nullptr, std::string_view targetName = {});
+
 private:
   struct Entry {
     FaultSpec spec;

@@ -26,15 +26,8 @@ DxeCore &Dxe() {
 Injected BootFault(const char *service, const EFI_GUID *target = nullptr,
                    std::string_view targetName = {}) {
   Simulator &sim = Sim();
-  Phase phase = sim.CurrentPhase();
-  std::string image = sim.CurrentImage();
-  Injected injected = sim.faults().Check(phase, service, image, target, targetName);
-  if (phase == Phase::Smm) {
-    Injected dxe = sim.faults().Check(Phase::Dxe, service, image, target, targetName);
-    if (!injected.status)
-      injected = dxe;
-  }
-  return injected;
+  return sim.faults().CheckBootSide(sim.CurrentPhase(), service, sim.CurrentImage(), target,
+                                    targetName);
 }
 
 EFI_TPL EFIAPI RaiseTpl(EFI_TPL tpl) {

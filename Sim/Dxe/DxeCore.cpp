@@ -84,8 +84,7 @@ void *DxeCore::Locate(const EFI_GUID &guid) {
   void *interface = nullptr;
   Status status = protocols_.Locate(guid, nullptr, &interface);
   sim_.Emit("protocol_locate", [&](Json &e) {
-    e["guid"] = GuidText(guid);
-    e["name"] = GuidName(guid) ? Json(GuidName(guid)) : Json(nullptr);
+    AddGuidFields(e, guid);
     e["status"] = StatusName(status);
     e["where"] = "boot";
   });

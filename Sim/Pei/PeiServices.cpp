@@ -49,9 +49,7 @@ EFI_STATUS EFIAPI LocatePpi(CONST EFI_PEI_SERVICES **, CONST EFI_GUID *guid, UIN
                       ? *injected.status
                       : injected.Apply(PeiPpis().Locate(*guid, instance, descriptor, ppi));
   Sim().Emit("ppi_locate", [&](Json &e) {
-    e["guid"] = GuidText(*guid);
-    const char *name = GuidName(*guid);
-    e["name"] = name ? Json(name) : Json(nullptr);
+    AddGuidFields(e, *guid);
     e["status"] = StatusName(status);
   });
   return status;

@@ -22,14 +22,7 @@ Simulator &Sim() {
 // from SMM code also matches "smm.NAME.Member".
 Injected MemberFault(const char *member) {
   Simulator &sim = Sim();
-  Phase phase = sim.CurrentPhase();
-  Injected injected = sim.faults().Check(phase, member, sim.CurrentImage());
-  if (phase != Phase::Dxe) {
-    Injected dxe = sim.faults().Check(Phase::Dxe, member, sim.CurrentImage());
-    if (!injected.status)
-      injected = dxe;
-  }
-  return injected;
+  return sim.faults().CheckBootSide(sim.CurrentPhase(), member, sim.CurrentImage());
 }
 
 EFI_STATUS EFIAPI InSmm(CONST EFI_SMM_BASE2_PROTOCOL *, BOOLEAN *inSmram) {

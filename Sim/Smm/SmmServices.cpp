@@ -99,9 +99,7 @@ EFI_STATUS EFIAPI SmmLocateProtocol(CONST EFI_GUID *protocol, VOID *registration
     status = injected.Apply(SmmProtocols().Locate(*protocol, registration, interface));
   }
   Sim().Emit("protocol_locate", [&](Json &e) {
-    e["guid"] = GuidText(*protocol);
-    const char *name = GuidName(*protocol);
-    e["name"] = name ? Json(name) : Json(nullptr);
+    AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
     e["where"] = "smm";
   });
