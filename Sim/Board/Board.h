@@ -26,9 +26,11 @@ inline constexpr GuidBytes kHeapTransferHobGuid = {0x1A, 0x16, 0x7D, 0xD9, 0xCD,
 inline constexpr uint32_t kS3CommunicationBufferToken = 553;
 struct BoardPcd {
   std::map<uint32_t, uint64_t> values; // token number -> value (fits the token's width)
-  // PcdS3CommunicationBuffer = "auto": the simulator allocates a 64-byte buffer below 4 GiB and
-  // stores its address in token 553. When set, `values` holds no entry for token 553.
-  bool s3_communication_buffer_auto = true;
+  // PcdS3CommunicationBuffer = "auto" or "smram": the simulator allocates a 64-byte buffer below
+  // 4 GiB (in SMRAM for "smram") and stores its address in token 553. Unless it is `Value`,
+  // `values` holds no entry for token 553.
+  enum class BufferSource { Value, Auto, Smram };
+  BufferSource s3_communication_buffer = BufferSource::Auto;
 };
 
 // [setup]: the `Setup` variable as stored (size, bytes and data already resolved).
@@ -86,6 +88,7 @@ struct PciFunction {
   std::optional<std::vector<VpdKeyword>> vpd;    // VPD-R keywords, in order
   std::optional<std::vector<uint8_t>> vpd_raw;   // exactly kVpdImageSize bytes (padded with 0)
   std::optional<uint32_t> vpd_ready_after = 1;   // nullopt: "never"
+  uint32_t vpd_ready_after_us = 0;               // and no sooner than this after the read starts
   std::vector<uint8_t> capabilities;             // extra capability IDs before the VPD capability
   std::map<uint16_t, uint8_t> config;            // config-space byte overrides, applied last
   std::map<uint32_t, std::vector<uint8_t>> mmio; // BAR0-relative byte overrides, applied last
@@ -220,6 +223,9 @@ struct S3TableParams {
   uint64_t boundary_offset = 0x80;
   uint32_t boundary_value = 0x01558844;
   uint64_t terminator_offset = 0x40;
+  // `terminator_offset = "record"`: the offset that puts the end mark on the TableBase field of
+  // the shared S3 record (in SMRAM), as a hostile table builder would.
+  bool terminator_at_record = false;
   TableMemory table_memory = TableMemory::Boot;
 };
 

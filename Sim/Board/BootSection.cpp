@@ -130,7 +130,11 @@ void ReadS3TableParams(TableReader &entry, BootStep &step) {
   table->Unsigned("boundary_offset", params.boundary_offset);
   table->Unsigned("boundary_value", params.boundary_value);
   // The terminator may point anywhere: the module writes it, and the pool reports overruns.
-  table->Unsigned("terminator_offset", params.terminator_offset);
+  if (const toml::node *node = table->Find("terminator_offset");
+      node && node->is_string() && node->as_string()->get() == "record")
+    params.terminator_at_record = true;
+  else
+    table->Unsigned("terminator_offset", params.terminator_offset);
   if (auto memory = table->Choice("table_memory", kTableMemories)) {
     params.table_memory = kTableMemory[*memory];
   }

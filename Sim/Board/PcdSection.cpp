@@ -70,10 +70,13 @@ void ReadPcdSection(TableReader &root, Board &board) {
                     "keep one of the two keys");
       continue;
     }
-    if (number == kS3CommunicationBufferToken && value.is_string() &&
-        value.as_string()->get() == "auto") {
-      board.pcd.s3_communication_buffer_auto = true;
-      continue;
+    if (number == kS3CommunicationBufferToken && value.is_string()) {
+      const std::string &text = value.as_string()->get();
+      if (text == "auto" || text == "smram") {
+        board.pcd.s3_communication_buffer =
+            text == "auto" ? BoardPcd::BufferSource::Auto : BoardPcd::BufferSource::Smram;
+        continue;
+      }
     }
     auto given = reader.Unsigned(value, path, 0, UINT64_MAX);
     if (!given)
@@ -87,7 +90,7 @@ void ReadPcdSection(TableReader &root, Board &board) {
     }
     board.pcd.values[number] = *given;
     if (number == kS3CommunicationBufferToken)
-      board.pcd.s3_communication_buffer_auto = false;
+      board.pcd.s3_communication_buffer = BoardPcd::BufferSource::Value;
   }
 }
 

@@ -214,6 +214,7 @@ bool ReadPciEntry(TableReader &entry, PciFunction &pci) {
   ReadVpdKeywords(entry, pci);
   ReadVpdRaw(entry, pci);
   entry.CountOrNever("vpd_ready_after", pci.vpd_ready_after);
+  entry.Unsigned("vpd_ready_after_us", pci.vpd_ready_after_us);
   entry.UnsignedArray("capabilities", pci.capabilities);
   ReadOverrides(entry, pci);
   entry.RejectUnknownKeys();

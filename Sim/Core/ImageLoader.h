@@ -18,6 +18,8 @@ public:
   const std::string &Module() const { return module_; }
   void *Entry() const { return entry_; }
   bool Contains(uintptr_t address) const { return address >= lo_ && address < hi_; }
+  uintptr_t Base() const { return lo_; }
+  size_t Size() const { return hi_ - lo_; }
   // Puts the module's writable data back as it was right after loading.
   void Reset();
   // True when the module's writable data differs from its freshly loaded state.

@@ -42,6 +42,14 @@ ImageInstance &Images::Load(const std::string &module) {
   return *all_.back();
 }
 
+std::vector<Images::Range> Images::SmmImageRanges() const {
+  std::vector<Range> ranges;
+  for (const auto &image : all_)
+    if (image->kind == ModuleKind::Smm && !image->unloaded)
+      ranges.push_back({image->loaded->Base(), image->loaded->Size()});
+  return ranges;
+}
+
 void Images::Unload(ImageInstance &image) {
   image.unloaded = true;
   sim_.Emit("unload", [&](Json &e) { e["image"] = image.name; });

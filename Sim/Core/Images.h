@@ -72,6 +72,14 @@ public:
     frame.Leave();
   }
 
+  // Where the SMM images still loaded lie: on a board they are in SMRAM, so the SMRAM map reports
+  // these ranges too (host images lie wherever the process loaded them).
+  struct Range {
+    uint64_t base;
+    uint64_t size;
+  };
+  std::vector<Range> SmmImageRanges() const;
+
   // images: [{image, status, unloaded}]
   Json Final() const;
 

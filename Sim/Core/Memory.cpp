@@ -132,6 +132,16 @@ bool Memory::InRam(uint64_t address, uint64_t length) const {
   return address >= begin && length <= regionSize_ && address - begin <= regionSize_ - length;
 }
 
+bool Memory::Readable(uint64_t address, uint64_t length) const {
+  if (!InRam(address, length))
+    return false;
+#if defined(BOARDSIM_ASAN)
+  return __asan_region_is_poisoned(reinterpret_cast<void *>(address), length) == nullptr;
+#else
+  return true;
+#endif
+}
+
 bool Memory::InSmram(uint64_t address) const {
   const Pool &smram = pools_[static_cast<int>(Space::Smram)];
   return address >= reinterpret_cast<uint64_t>(smram.begin) &&

@@ -29,6 +29,9 @@ public:
   bool Owns(Space space, const void *block) const;
 
   bool InRam(uint64_t address, uint64_t length) const;
+  // InRam, and (in the sanitizer build) not a red zone or freed block: what the simulator itself
+  // may read when it looks at module data.
+  bool Readable(uint64_t address, uint64_t length) const;
   uint64_t SmramBase() const { return Base(Space::Smram); }
   uint64_t SmramSize() const { return smramSize_; }
   bool InSmram(uint64_t address) const;

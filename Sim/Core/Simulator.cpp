@@ -61,9 +61,13 @@ Simulator::Simulator(const Board &board, SimOptions options)
   trace_.StreamTo(options.traceOut);
   faults_ = std::make_unique<Faults>(board_.faults);
   pcd_ = std::make_unique<PcdDatabase>(*this, board_.pcd);
-  if (board_.pcd.s3_communication_buffer_auto)
-    pcd_->Poke(PcdS3CommunicationBuffer, reinterpret_cast<uint64_t>(memory_.Allocate(
-                                             Space::Platform, kCommunicationBufferSize)));
+  if (board_.pcd.s3_communication_buffer != BoardPcd::BufferSource::Value) {
+    const Space space = board_.pcd.s3_communication_buffer == BoardPcd::BufferSource::Smram
+                            ? Space::Smram
+                            : Space::Platform;
+    pcd_->Poke(PcdS3CommunicationBuffer,
+               reinterpret_cast<uint64_t>(memory_.Allocate(space, kCommunicationBufferSize)));
+  }
   variables_ = std::make_unique<VariableStore>();
   if (board_.setup.present)
     variables_->Set(SETUP_VARIABLE_NAME, SETUP_VARIABLE_GUID, board_.setup.data, kSetupAttributes);

@@ -79,7 +79,8 @@ std::vector<Uart16550> MakeUarts(const std::vector<UartConfig> &configs) {
 
 struct Machine::State {
   State(Simulator &simulator, const Board &board)
-      : sim(simulator), cpu(simulator, board.cpu), pci(board), smbus(simulator, board.smbus),
+      : sim(simulator), cpu(simulator, board.cpu),
+        pci(board, [&simulator] { return simulator.NowUs(); }), smbus(simulator, board.smbus),
         bmc(simulator, board.bmc), uarts(MakeUarts(board.uarts)), post(simulator, board.cpu),
         agent(simulator) {}
 

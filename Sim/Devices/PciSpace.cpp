@@ -28,7 +28,7 @@ std::string BdfText(const Bdf &bdf) {
   return text;
 }
 
-PciSpace::PciSpace(const Board &board) : hostWindow_(board.host) {
+PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWindow_(board.host) {
   const std::vector<uint32_t> bars = AssignBar0(board);
   functions_.reserve(board.pci.size());
   for (size_t i = 0; i < board.pci.size(); ++i) {
@@ -44,7 +44,9 @@ PciSpace::PciSpace(const Board &board) : hostWindow_(board.host) {
     function.bdf = described.bdf;
     function.config = image.bytes;
     if (image.vpdCapability != 0) {
-      function.vpd.emplace(image.vpdCapability, VpdStore(described), described.vpd_ready_after);
+      function.vpd.emplace(
+          image.vpdCapability, VpdStore(described),
+          VpdCapability::Timing{described.vpd_ready_after, described.vpd_ready_after_us, clock});
     }
     if (bars[i] != 0) {
       function.bar = std::make_unique<BarMemory>();

@@ -33,7 +33,8 @@ std::string BdfText(const Bdf &bdf);
 
 class PciSpace {
 public:
-  explicit PciSpace(const Board &board);
+  // `clock` gives simulated time in microseconds to devices that take time to answer.
+  PciSpace(const Board &board, std::function<uint64_t()> clock);
 
   // `size` in bytes (1-8); bytes past the end of the 4 KiB space read all ones.
   uint64_t Read(uint16_t bdf, uint32_t offset, unsigned size);

@@ -9,9 +9,8 @@ constexpr uint16_t kCompletionFlag = 0x8000;
 
 } // namespace
 
-VpdCapability::VpdCapability(uint32_t offset, std::vector<uint8_t> store,
-                             std::optional<uint32_t> readyAfter)
-    : offset_(offset), store_(std::move(store)), readyAfter_(readyAfter) {}
+VpdCapability::VpdCapability(uint32_t offset, std::vector<uint8_t> store, Timing timing)
+    : offset_(offset), store_(std::move(store)), timing_(std::move(timing)) {}
 
 bool VpdCapability::TouchesAddressRegister(uint32_t first, uint32_t size) const {
   const uint32_t address = offset_ + kAddressRegister;
@@ -19,9 +18,10 @@ bool VpdCapability::TouchesAddressRegister(uint32_t first, uint32_t size) const 
 }
 
 void VpdCapability::BeforeRead(uint8_t *config, uint32_t first, uint32_t size) {
-  if (!pending_ || !TouchesAddressRegister(first, size) || !readyAfter_)
+  if (!pending_ || !TouchesAddressRegister(first, size) || !timing_.readyAfter)
     return;
-  if (readsWhilePending_ >= *readyAfter_) {
+  const bool timeUp = !timing_.clock || timing_.clock() - startedUs_ >= timing_.readyAfterUs;
+  if (readsWhilePending_ >= *timing_.readyAfter && timeUp) {
     Complete(config);
   } else {
     ++readsWhilePending_;
@@ -38,6 +38,7 @@ void VpdCapability::AfterWrite(const uint8_t *config, uint32_t first, uint32_t s
   pending_ = true;
   pendingAddress_ = address;
   readsWhilePending_ = 0;
+  startedUs_ = timing_.clock ? timing_.clock() : 0;
 }
 
 void VpdCapability::Complete(uint8_t *config) {

@@ -6,6 +6,7 @@
 // starts nothing.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,9 +17,15 @@ inline constexpr uint32_t kVpdCapabilitySize = 8;
 
 class VpdCapability {
 public:
-  // `readyAfter`: address-register reads that still show the flag clear after a read starts;
-  // nullopt: the store never answers.
-  VpdCapability(uint32_t offset, std::vector<uint8_t> store, std::optional<uint32_t> readyAfter);
+  // The store answers once both hold: `readyAfter` address-register reads have shown the flag
+  // still clear (nullopt: the store never answers), and `readyAfterUs` of simulated time, read
+  // from `clock`, have passed since the read started.
+  struct Timing {
+    std::optional<uint32_t> readyAfter;
+    uint32_t readyAfterUs = 0;
+    std::function<uint64_t()> clock;
+  };
+  VpdCapability(uint32_t offset, std::vector<uint8_t> store, Timing timing);
 
   uint32_t offset() const { return offset_; }
   // Config space calls these around an access of [first, first + size) to `config`, the function's
@@ -32,10 +39,11 @@ private:
 
   uint32_t offset_;
   std::vector<uint8_t> store_;
-  std::optional<uint32_t> readyAfter_;
+  Timing timing_;
   bool pending_ = false;
   uint32_t pendingAddress_ = 0;
   uint32_t readsWhilePending_ = 0;
+  uint64_t startedUs_ = 0;
 };
 
 } // namespace boardsim

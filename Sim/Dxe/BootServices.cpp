@@ -11,6 +11,8 @@
 #include "Services/VariableStore.h"
 #include "Smm/SmmCore.h"
 
+#include <algorithm>
+
 namespace boardsim {
 namespace {
 
@@ -152,9 +154,14 @@ EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol, VO
   if (!protocol)
     return EFI_INVALID_PARAMETER;
   Injected injected = BootFault("HandleProtocol", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().protocols().Handle(handle, *protocol, interface));
+  const Status status =
+      injected.Fails() ? *injected.status
+                       : injected.Apply(Dxe().protocols().Handle(handle, *protocol, interface));
+  Sim().Emit("handle_protocol", [&](Json &e) {
+    AddGuidFields(e, *protocol);
+    e["status"] = StatusName(status);
+  });
+  return status;
 }
 
 EFI_STATUS EFIAPI RegisterProtocolNotify(CONST EFI_GUID *protocol, EFI_EVENT event,
@@ -177,17 +184,24 @@ EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE searchType, CONST EF
   auto handles = Dxe().protocols().HandlesWith(*protocol);
   *count = 0;
   *buffer = nullptr;
-  if (handles.empty())
-    return EFI_NOT_FOUND;
-  auto *list = static_cast<EFI_HANDLE *>(
-      Sim().memory().Allocate(Space::Boot, handles.size() * sizeof(EFI_HANDLE)));
-  if (!list)
-    return EFI_OUT_OF_RESOURCES;
-  for (size_t i = 0; i < handles.size(); ++i)
-    list[i] = handles[i];
-  *count = handles.size();
-  *buffer = list;
-  return injected.Apply(EFI_SUCCESS);
+  Status status = EFI_NOT_FOUND;
+  if (!handles.empty()) {
+    auto *list = static_cast<EFI_HANDLE *>(
+        Sim().memory().Allocate(Space::Boot, handles.size() * sizeof(EFI_HANDLE)));
+    status = EFI_OUT_OF_RESOURCES;
+    if (list) {
+      std::copy(handles.begin(), handles.end(), list);
+      *count = handles.size();
+      *buffer = list;
+      status = injected.Apply(EFI_SUCCESS);
+    }
+  }
+  Sim().Emit("handles_locate", [&](Json &e) {
+    AddGuidFields(e, *protocol);
+    e["status"] = StatusName(status);
+    e["count"] = *count;
+  });
+  return status;
 }
 
 EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, VOID **interface) {

@@ -3,6 +3,7 @@
 // read by (judged from where the reads went) and the address the caller got.
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
+#include "Report/VpdReadBack.h"
 
 #include <map>
 
@@ -16,6 +17,7 @@ constexpr uint64_t kConfigAddressPort = 0xCF8;
 constexpr uint32_t kAbsent = 0xFFFFFFFF;
 constexpr uint64_t kFunctionLayoutToken = 251;
 constexpr size_t kMacSize = 6, kFirstListOffset = 3;
+constexpr char kZeroMac[] = "00:00:00:00:00:00";
 
 const std::map<uint64_t, std::pair<int, const char *>> kNicTokens = {
     {2, {1, "PcdNic1BridgeLocation"}},
@@ -80,6 +82,7 @@ struct NicWalk {
   uint64_t bar0 = 0;
   Rule rule = Rule::None;
   std::string mac;
+  VpdReadBack vpd;
 
   bool Present() const { return id && *id != kAbsent; }
 };
@@ -111,6 +114,8 @@ void Follow(MacCall &call, const Json &e) {
   NicWalk &nic = call.nics.back();
   const uint64_t offset = U64(e, "offset"), width = U64(e, "width");
   const bool read = Text(e, "dir") == "read";
+  if (Is(e, "pci_cfg") && nic.Present() && Text(e, "bdf") == nic.device)
+    nic.vpd.Follow(e);
   if (Is(e, "pci_cfg") && read) {
     const std::string bdf = Text(e, "bdf");
     if (width == 8 && offset == kSecondaryBus && nic.bridge.empty()) {
@@ -209,6 +214,9 @@ void Render(const Board &board, const MacCall &call, SectionLines &lines) {
     }
     lines.push_back(Format("         %s  %s  %-22s %s", nic.device.c_str(),
                            PciIdText(*nic.id).c_str(), RuleName(nic.rule), nic.mac.c_str()));
+    // Only NIC 1 takes the "V2" address; NICs 2-4 take "V3".
+    if (nic.rule == Rule::MellanoxVpd && nic.mac == kZeroMac)
+      lines.push_back("         zero MAC: " + nic.vpd.ZeroMacReason(nic.number == 1 ? 1 : 2));
     const PciFunction *function = BoardFunction(board, nic.device);
     if (function && function->kind == PciKind::Nic && RuleOfModel(function->model) != nic.rule)
       lines.push_back(std::string("         note: the board file keeps this NIC's MAC as model ") +

@@ -4,6 +4,7 @@
 #include "Core/Images.h"
 #include "Core/Simulator.h"
 #include "Dxe/DxeCore.h"
+#include "Dxe/ProtocolDatabase.h"
 #include "Services/PcdDatabase.h"
 #include "Smm/SmmState.h"
 
@@ -12,7 +13,9 @@
 #include <S3SaveTable.h>
 #include <SmmHeapList.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace boardsim {
 namespace {
@@ -34,7 +37,7 @@ void ApplyBuildSettings(Simulator &sim, LoadedImage &image) {
 }
 
 template <typename T> bool ReadRam(Simulator &sim, uint64_t address, T &out) {
-  if (!sim.memory().InRam(address, sizeof(T)))
+  if (!sim.memory().Readable(address, sizeof(T)))
     return false;
   std::memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
   return true;
@@ -96,6 +99,10 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
   auto *table = static_cast<uint8_t *>(sim_.memory().Allocate(space, params.size));
   uint64_t record = sim_.pcd().Peek(PcdS3LibPrivateData);
   if (table) {
+    const uint64_t terminatorOffset =
+        params.terminator_at_record ? record + __builtin_offsetof(TarnS3LibPrivateData, TableBase) -
+                                          reinterpret_cast<uint64_t>(table)
+                                    : params.terminator_offset;
     std::memset(table, 0, params.size);
     auto put = [&](uint64_t offset, const auto &value) {
       if (offset + sizeof value <= params.size)
@@ -103,10 +110,10 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
     };
     put(0, params.signature);
     put(__builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset), params.boundary_offset);
-    put(__builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset), params.terminator_offset);
+    put(__builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset), terminatorOffset);
     put(params.boundary_offset, params.boundary_value);
-    state_->s3Table = S3TableRecord{reinterpret_cast<uint64_t>(table), space,
-                                    params.terminator_offset, false, std::nullopt};
+    state_->s3Table = S3TableRecord{reinterpret_cast<uint64_t>(table), space, terminatorOffset,
+                                    false, std::nullopt};
     if (record && sim_.memory().InRam(record, sizeof(TarnS3LibPrivateData)))
       reinterpret_cast<TarnS3LibPrivateData *>(record)->TableBase =
           reinterpret_cast<uint64_t>(table);
@@ -186,9 +193,23 @@ void SmmCore::FillFinal(Json &final) const {
     final["s3_table"] = nullptr;
   }
 
-  // The heap list as the first SMM image published it.
+  // The heap list as the first SMM image published it: interfaces that other drivers installed
+  // outside SMRAM are passed over, as the SMM images pass them over.
   void *interface = nullptr;
-  sim_.dxe().protocols().Locate(SMM_HEAP_LIST_PROTOCOL_GUID, nullptr, &interface);
+  ProtocolDatabase &protocols = sim_.dxe().protocols();
+  const std::vector<Images::Range> ranges = sim_.images().SmmImageRanges();
+  for (EFI_HANDLE handle : protocols.HandlesWith(SMM_HEAP_LIST_PROTOCOL_GUID)) {
+    void *found = nullptr;
+    protocols.Handle(handle, SMM_HEAP_LIST_PROTOCOL_GUID, &found);
+    const auto address = reinterpret_cast<uint64_t>(found);
+    const bool inSmmImage = std::any_of(ranges.begin(), ranges.end(), [&](const Images::Range &r) {
+      return address - r.base < r.size;
+    });
+    if (sim_.memory().InSmram(address) || inSmmImage) {
+      interface = found;
+      break;
+    }
+  }
   if (!interface) {
     final["heap_list"] = nullptr;
     return;

@@ -2,6 +2,7 @@
 // EFI_SMM_COMMUNICATION_PROTOCOL in the boot-services database, and the Sx and power-button
 // SMI dispatch protocols in the SMM database (PI 1.8 volume 4).
 #include "Core/Faults.h"
+#include "Core/Images.h"
 #include "Core/Simulator.h"
 #include "Core/Unmodelled.h"
 #include "Dxe/DxeCore.h"
@@ -9,7 +10,9 @@
 
 #include <Guids.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace boardsim {
 namespace {
@@ -48,7 +51,8 @@ EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM
   return injected.Apply(EFI_SUCCESS);
 }
 
-// One SMRAM range, the size of the board's SMRAM (PI 1.8 volume 4, GetCapabilities).
+// The SMRAM map (PI 1.8 volume 4, GetCapabilities): the board's SMRAM, which the SMM pool
+// allocates from, then one range for each SMM image loaded so far, which lies in SMRAM on a board.
 EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSize,
                                   EFI_SMRAM_DESCRIPTOR *map) {
   Injected injected = MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities");
@@ -56,15 +60,19 @@ EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSi
     return *injected.status;
   if (!mapSize)
     return EFI_INVALID_PARAMETER;
-  constexpr UINTN kNeeded = sizeof(EFI_SMRAM_DESCRIPTOR);
-  if (*mapSize < kNeeded || !map) {
-    *mapSize = kNeeded;
+  constexpr uint64_t kState = EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED;
+  Memory &memory = Sim().memory();
+  std::vector<EFI_SMRAM_DESCRIPTOR> ranges = {
+      {memory.SmramBase(), memory.SmramBase(), memory.SmramSize(), kState}};
+  for (const Images::Range &image : Sim().images().SmmImageRanges())
+    ranges.push_back({image.base, image.base, image.size, kState});
+  const UINTN needed = ranges.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
+  if (*mapSize < needed || !map) {
+    *mapSize = needed;
     return EFI_BUFFER_TOO_SMALL;
   }
-  Memory &memory = Sim().memory();
-  *map = {memory.SmramBase(), memory.SmramBase(), memory.SmramSize(),
-          EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED};
-  *mapSize = kNeeded;
+  std::copy(ranges.begin(), ranges.end(), map);
+  *mapSize = needed;
   return injected.Apply(EFI_SUCCESS);
 }
 

@@ -10,7 +10,7 @@ TEST(BoardDefaults, EmptyFileDescribesTheDefaultMachine) {
   EXPECT_EQ(board.name, "lab-7");
   EXPECT_EQ(board.description, "");
   EXPECT_TRUE(board.pcd.values.empty());
-  EXPECT_TRUE(board.pcd.s3_communication_buffer_auto);
+  EXPECT_EQ(board.pcd.s3_communication_buffer, BoardPcd::BufferSource::Auto);
 
   EXPECT_TRUE(board.setup.present);
   EXPECT_EQ(board.setup.data, std::vector<uint8_t>(589, 0));

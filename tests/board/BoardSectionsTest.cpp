@@ -160,7 +160,7 @@ TEST_F(FullBoard, TopLevelPcdAndSetup) {
   EXPECT_EQ(board().description, "every key once");
 
   const BoardPcd &pcd = board().pcd;
-  EXPECT_FALSE(pcd.s3_communication_buffer_auto); // 0: no buffer
+  EXPECT_EQ(pcd.s3_communication_buffer, BoardPcd::BufferSource::Value); // 0: no buffer
   EXPECT_EQ(pcd.values,
             (std::map<uint32_t, uint64_t>{
                 {2, 0xE0}, {251, 0xFF}, {279, 0xFFFFFFFFFFFFFFFF}, {553, 0}, {777, 5}}));
@@ -360,10 +360,10 @@ TEST(BoardSections, PcdKeysByNameAndNumberAndTheAutoBuffer) {
             0xFFFFFFFFFFFFFFFFu);
 
   const Board automatic = MustParse("[pcd]\nPcdS3CommunicationBuffer = \"auto\"");
-  EXPECT_TRUE(automatic.pcd.s3_communication_buffer_auto);
+  EXPECT_EQ(automatic.pcd.s3_communication_buffer, BoardPcd::BufferSource::Auto);
   EXPECT_FALSE(automatic.pcd.values.contains(553));
   const Board fixed = MustParse("[pcd]\nPcdS3CommunicationBuffer = 0x7F000000");
-  EXPECT_FALSE(fixed.pcd.s3_communication_buffer_auto);
+  EXPECT_EQ(fixed.pcd.s3_communication_buffer, BoardPcd::BufferSource::Value);
   EXPECT_EQ(fixed.pcd.values.at(553), 0x7F000000u);
 }
 

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         HaltCase{"Signature", S3Board("{ signature = 0x11111111 }"), "0x00090672",
                  "signature is not \"AS3T\""},
         HaltCase{"NoBuffer", S3Board("{}", "[pcd]\nPcdS3CommunicationBuffer = 0\n"), "0x00090821",
-                 "PcdS3CommunicationBuffer names no buffer"},
+                 "PcdS3CommunicationBuffer names no usable buffer"},
         // Debug text frames go to port 0x80 too; the display still reads back the code.
         HaltCase{"WithDebugFrames",
                  S3Board("{ boundary_value = 0 }", "[s3savesmm]\nDebugPrintEnable = 1\n"),

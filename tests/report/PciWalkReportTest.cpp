@@ -143,6 +143,43 @@ call = "GetNicMacAddresses"
       << run.report();
 }
 
+// A Mellanox controller whose VPD gave no address: the report says which of the reasons it was.
+TEST(PciWalkReport, AZeroVpdAddressIsExplained) {
+  const struct {
+    const char *vpd;
+    const char *reason;
+  } kCases[] = {
+      {"vpd_ready_after = \"never\"", "zero MAC: the VPD read timed out at 0x0"},
+      {"vpd = [[\"VA\", \"1\"], [\"V3\", \"0002C9000002\"]]",
+       "zero MAC: \"VA\" does not allow an address for this controller (VA = 1)"},
+      {"vpd = [[\"PN\", \"X\"]]", "(no VA)"},
+      {"vpd = [[\"VA\", \"2\"], [\"V2\", \"0002C9000001\"]]",
+       "zero MAC: keyword V3 missing from the VPD"},
+  };
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.vpd);
+    ReportRun run(std::string(R"(
+[pcd]
+PcdNic2BridgeLocation = 0x0008
+[[pci]]
+bdf = "00:01.0"
+kind = "bridge"
+secondary = 1
+subordinate = 1
+[[pci]]
+bdf = "01:00.0"
+kind = "nic"
+model = "mellanox"
+)") + c.vpd + R"(
+[[boot]]
+dispatch = "BoardInfoDxe"
+[[boot]]
+call = "GetNicMacAddresses"
+)");
+    EXPECT_EQ(run.LinesWith(kWalk, c.reason).size(), 1u) << run.report();
+  }
+}
+
 TEST(PciWalkReport, EveryCallIsShownOnItsOwn) {
   ReportRun run(DefaultBoardText() + R"(
 [[boot]]

@@ -11,7 +11,11 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr uint64_t kSmramRangeTableSize = 32;
+// The SMRAM map an image copies: one 32-byte descriptor for the board's SMRAM and one for each SMM
+// image loaded so far, itself included.
+constexpr uint64_t SmramRangeTableSize(uint64_t images) {
+  return 32 * (1 + images);
+}
 constexpr uint64_t kPrivateRecordSize = 16;
 constexpr uint64_t kNodeHeaderSize = 32;
 
@@ -44,7 +48,7 @@ std::vector<uint64_t> SmramAllocations(const Scenario &run, const std::string &i
 // The allocations of a first image: the range table, one node per transferred record, then the
 // S3 save library's private record.
 std::vector<uint64_t> FirstImageAllocations(const std::vector<uint64_t> &payloads) {
-  std::vector<uint64_t> sizes = {kSmramRangeTableSize};
+  std::vector<uint64_t> sizes = {SmramRangeTableSize(1)};
   for (uint64_t payload : payloads)
     sizes.push_back(kNodeHeaderSize + payload);
   sizes.push_back(kPrivateRecordSize);
@@ -286,7 +290,7 @@ data = "DD"
   }
   EXPECT_EQ(FinalHeapList(run), (HeapList{{0x21, 3}, {0x22, 1}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({3, 1}));
-  EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#2"), std::vector<uint64_t>{kSmramRangeTableSize});
+  EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#2"), std::vector<uint64_t>{SmramRangeTableSize(2)});
   const std::vector<Json> lookups =
       run.Of("protocol_locate",
              AllOf({Field("name", "SMM_HEAP_LIST_PROTOCOL"), Field("image", "S3SaveSmm#2")}));
@@ -317,7 +321,7 @@ image = "S3SaveSmm#1"
 )") + kLoad + kLoad);
   EXPECT_EQ(run.final()["error_stops"], Json::array({0x70268}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#2"),
-            (std::vector<uint64_t>{kSmramRangeTableSize, kNodeHeaderSize + 3}));
+            (std::vector<uint64_t>{SmramRangeTableSize(2), kNodeHeaderSize + 3}));
   const std::vector<Json> installs =
       run.Of("protocol_install", Field("name", "SMM_HEAP_LIST_PROTOCOL"));
   ASSERT_EQ(installs.size(), 1u);
