@@ -4,26 +4,16 @@
 #include "S3SaveLib.h"
 #include "SmmServices.h"
 #include "Debug/DebugPrint.h"
-#include "Debug/ErrorStop.h"
 #include <Library/SetJump.h>
 #include <Library/UefiBootServicesTableLib.h>
 #include <Library/UefiRuntimeServicesTableLib.h>
 
 namespace {
 
-constexpr UINT32 kErrorCloseReadyToLockEvent = 0x90941;
-constexpr UINT32 kErrorCloseCloseTableEvent = 0x90946;
-
 // Read again after LongJump returns to the saved context. Volatile, because the optimiser
 // otherwise carries the value it stored before SetJump over the second return.
 volatile EFI_STATUS mModuleStatus;
 BASE_LIBRARY_JUMP_BUFFER mReturnContext;
-
-VOID CloseLibraryEvent(EFI_EVENT Event, UINT32 ErrorCode) {
-  if (Event != nullptr && EFI_ERROR(gBS->CloseEvent(Event))) {
-    ErrorStop(ErrorCode);
-  }
-}
 
 } // namespace
 
@@ -42,8 +32,8 @@ EFI_STATUS RunLibrarySetup(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable
 }
 
 VOID RunLibraryTeardown(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
-  CloseLibraryEvent(mTarnS3ReadyToLockEvent, kErrorCloseReadyToLockEvent);
-  CloseLibraryEvent(mTarnS3CloseTableEvent, kErrorCloseCloseTableEvent);
+  // Before the SMRAM range table goes: the record is freed into the pool its address names.
+  S3SaveLibTeardown();
   ReleaseSmramRanges();
   // The SMM core frees this image, and with it the heap-list interface.
   RemoveHeapList();

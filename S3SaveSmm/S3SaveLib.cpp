@@ -21,12 +21,21 @@ constexpr UINT32 S3_TABLE_CHECK_FAILED = 7;
 
 constexpr UINT32 TABLE_SIGNATURE_ERROR = 0x90672;
 constexpr UINT32 TABLE_BOUNDARY_ERROR = 0x90677;
+constexpr UINT32 TABLE_OFFSET_ERROR = 0x90682;
 constexpr UINT32 NO_COMMUNICATION_BUFFER_ERROR = 0x90821;
 constexpr UINT32 NO_COMMUNICATION_PROTOCOL_ERROR = 0x90835;
 constexpr UINT32 PCI_EXPRESS_WINDOW_DISABLED_ERROR = 0x90869;
 constexpr UINT32 RECORD_ALLOCATION_ERROR = 0x90875;
 constexpr UINT32 READY_TO_LOCK_EVENT_ERROR = 0x90898;
 constexpr UINT32 CLOSE_TABLE_EVENT_ERROR = 0x90915;
+constexpr UINT32 CLOSE_READY_TO_LOCK_EVENT_ERROR = 0x90941;
+constexpr UINT32 CLOSE_CLOSE_TABLE_EVENT_ERROR = 0x90946;
+
+// Set when an event's own callback closed it, so that a teardown does not close it again.
+BOOLEAN mReadyToLockEventClosed;
+BOOLEAN mCloseTableEventClosed;
+// The record this image created and published; NULL in an image that adopted another's.
+TarnS3LibPrivateData *mOwnRecord;
 
 // MMIO configuration base address MSR: bit 0 enables the window, bits 5:2 give log2 of its bus
 // count, bits 47:20 its base.
@@ -72,15 +81,47 @@ UINT64 ReadTable64(UINT64 Address) {
   return Value;
 }
 
-UINT64 TableBoundaryAddress(UINT64 TableBase) {
-  return TableBase + ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset));
+UINT64 BoundaryOffset(UINT64 TableBase) {
+  return ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset));
+}
+
+UINT64 TerminatorOffset(UINT64 TableBase) {
+  return ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset));
+}
+
+// The table's header is written outside this module. A field it points to must lie, whole, on
+// the table's own side of SMRAM, and its address must not wrap: otherwise a table in
+// boot-services memory could make this code read or write SMRAM.
+BOOLEAN TableFieldOnTableSide(UINT64 TableBase, UINT64 Offset, UINT64 Length) {
+  if (Offset > ~UINT64(0) - TableBase) {
+    return FALSE;
+  }
+  const UINT64 Field = TableBase + Offset;
+  return AddressInSmram(TableBase) ? BufferInSmram(Field, Length)
+                                   : BufferOutsideSmram(Field, Length);
+}
+
+BOOLEAN TableOffsetsOnTableSide(UINT64 TableBase) {
+  return TableFieldOnTableSide(TableBase, BoundaryOffset(TableBase),
+                               sizeof(S3_TABLE_BOUNDARY_VALUE)) &&
+         TableFieldOnTableSide(TableBase, TerminatorOffset(TableBase), sizeof(S3_TABLE_END_MARK));
 }
 
 VOID WriteTableEndMark(UINT64 TableBase) {
-  const UINT64 Terminator =
-      TableBase + ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset));
+  const UINT64 Terminator = TableBase + TerminatorOffset(TableBase);
   CopyMem(reinterpret_cast<VOID *>(UINTN(Terminator)), &S3_TABLE_END_MARK,
           sizeof(S3_TABLE_END_MARK));
+}
+
+// The hand-over message is built outside SMRAM, where the communication protocol reads it.
+BOOLEAN CommunicationBufferUsable(UINT64 BufferAddress) {
+  return BufferAddress != 0 && BufferOutsideSmram(BufferAddress, sizeof(S3_TABLE_HANDOVER_MESSAGE));
+}
+
+VOID CloseOwnEvent(EFI_EVENT Event, BOOLEAN ClosedByCallback, UINT32 ErrorCode) {
+  if (Event != nullptr && !ClosedByCallback && EFI_ERROR(gBS->CloseEvent(Event))) {
+    ErrorStop(ErrorCode);
+  }
 }
 
 VOID BuildHandoverMessage(S3_TABLE_HANDOVER_MESSAGE *Message, TarnS3LibPrivateData *Record) {
@@ -112,6 +153,7 @@ EFI_STATUS S3SaveLibSetup(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   }
   ZeroMem(Record, sizeof(*Record));
   SetPcd64(PcdS3LibPrivateData, UINTN(Record));
+  mOwnRecord = Record;
 
   // The signal runs the callback at once, which finds the protocol if it is already installed.
   VOID *Registration = nullptr;
@@ -153,6 +195,7 @@ VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *) {
   }
   if (Event != nullptr) {
     gBS->CloseEvent(Event);
+    mReadyToLockEventClosed |= Event == mTarnS3ReadyToLockEvent;
   }
   if (mTarnS3LibPrivateData != nullptr) {
     mTarnS3LibPrivateData->Locked = 1;
@@ -163,6 +206,7 @@ VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *) {
   // Closed first, so later ready-to-boot signals find nothing to run.
   if (Event != nullptr) {
     gBS->CloseEvent(Event);
+    mCloseTableEventClosed |= Event == mTarnS3CloseTableEvent;
   }
   DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3SaveCloseTableCallBack\n");
   TarnS3LibPrivateData *Record = mTarnS3LibPrivateData;
@@ -176,7 +220,7 @@ VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *) {
   WriteTableEndMark(Record->TableBase);
 
   const UINT64 BufferAddress = GetPcd64(PcdS3CommunicationBuffer);
-  if (BufferAddress == 0) {
+  if (!CommunicationBufferUsable(BufferAddress)) {
     ErrorStop(NO_COMMUNICATION_BUFFER_ERROR);
     return;
   }
@@ -193,7 +237,12 @@ VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *) {
     return;
   }
   UINTN MessageSize = sizeof(S3_TABLE_HANDOVER_MESSAGE);
-  Communication->Communicate(Communication, Message, &MessageSize);
+  // Nothing reached SMRAM on an error: the table is kept, and the record does not claim it was
+  // handed over.
+  if (EFI_ERROR(Communication->Communicate(Communication, Message, &MessageSize))) {
+    DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3SaveLib SmmCommunication Communicate fail\n");
+    return;
+  }
   Record->Closed = 1;
   ReleasePool(reinterpret_cast<VOID *>(UINTN(Record->TableBase)));
 }
@@ -208,12 +257,32 @@ UINT32 CheckS3Table() {
       return S3_TABLE_CHECK_FAILED;
     }
   }
-  if (ReadTable32(TableBoundaryAddress(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
+  if (!TableOffsetsOnTableSide(TableBase)) {
+    ErrorStop(TABLE_OFFSET_ERROR);
+    if (!TableOffsetsOnTableSide(TableBase)) {
+      DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3Lib table offset check fail\n");
+      return S3_TABLE_CHECK_FAILED;
+    }
+  }
+  if (ReadTable32(TableBase + BoundaryOffset(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
     ErrorStop(TABLE_BOUNDARY_ERROR);
-    if (ReadTable32(TableBoundaryAddress(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
+    if (ReadTable32(TableBase + BoundaryOffset(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
       DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3Lib table boundary check fail\n");
       return S3_TABLE_CHECK_FAILED;
     }
   }
   return 0;
+}
+
+VOID S3SaveLibTeardown() {
+  CloseOwnEvent(mTarnS3ReadyToLockEvent, mReadyToLockEventClosed, CLOSE_READY_TO_LOCK_EVENT_ERROR);
+  CloseOwnEvent(mTarnS3CloseTableEvent, mCloseTableEventClosed, CLOSE_CLOSE_TABLE_EVENT_ERROR);
+  // A record left published would be adopted by the next image, which creates no events, so the
+  // table would never be handed over.
+  if (mOwnRecord != nullptr) {
+    SetPcd64(PcdS3LibPrivateData, 0);
+    ReleasePool(mOwnRecord);
+    mOwnRecord = nullptr;
+    mTarnS3LibPrivateData = nullptr;
+  }
 }

@@ -18,3 +18,6 @@ VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *Context);
 VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *Context);
 // 0 when the table's signature and boundary marker are right, 7 otherwise.
 UINT32 CheckS3Table();
+// For an image whose start-up failed: closes the events it created (unless their own callbacks
+// closed them already) and withdraws the record it created and published.
+VOID S3SaveLibTeardown();

@@ -12,6 +12,24 @@ UINTN mSmramRangeCount;
 VOID *mHobList;
 PCD_PROTOCOL *mPcd;
 
+constexpr UINT64 kTopOfAddressSpace = ~UINT64(0);
+
+// The last byte of [Address, Address + Length), or FALSE for an empty range or one that wraps
+// past the top of the address space.
+BOOLEAN LastByteOf(UINT64 Address, UINT64 Length, UINT64 *Last) {
+  if (Length == 0 || Length - 1 > kTopOfAddressSpace - Address) {
+    return FALSE;
+  }
+  *Last = Address + (Length - 1);
+  return TRUE;
+}
+
+// The last byte of an SMRAM range; a range that would wrap ends at the top of the address space.
+UINT64 LastByteOf(const EFI_SMRAM_DESCRIPTOR &Range) {
+  UINT64 Last;
+  return LastByteOf(Range.CpuStart, Range.PhysicalSize, &Last) ? Last : kTopOfAddressSpace;
+}
+
 } // namespace
 
 VOID LocateSmst() {
@@ -67,6 +85,34 @@ BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS Address) {
     }
   }
   return FALSE;
+}
+
+BOOLEAN BufferInSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length) {
+  UINT64 Last;
+  if (!LastByteOf(Address, Length, &Last)) {
+    return FALSE;
+  }
+  for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {
+    const EFI_SMRAM_DESCRIPTOR &Range = mSmramRanges[Index];
+    if (Range.PhysicalSize != 0 && Address >= Range.CpuStart && Last <= LastByteOf(Range)) {
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+BOOLEAN BufferOutsideSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length) {
+  UINT64 Last;
+  if (!LastByteOf(Address, Length, &Last)) {
+    return FALSE;
+  }
+  for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {
+    const EFI_SMRAM_DESCRIPTOR &Range = mSmramRanges[Index];
+    if (Range.PhysicalSize != 0 && Address <= LastByteOf(Range) && Range.CpuStart <= Last) {
+      return FALSE;
+    }
+  }
+  return TRUE;
 }
 
 VOID ReleasePool(VOID *Buffer) {

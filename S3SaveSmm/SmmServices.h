@@ -18,6 +18,12 @@ VOID ReleaseSmramRanges();
 VOID *AllocateSmramPool(UINTN Size);
 // TRUE when Address lies in [CpuStart, CpuStart + PhysicalSize) of some SMRAM range.
 BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS Address);
+// Checks for buffers named by data from outside SMRAM. Both are FALSE for an empty buffer and for
+// one that wraps past the top of the address space.
+// TRUE when all of [Address, Address + Length) lies in one SMRAM range.
+BOOLEAN BufferInSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length);
+// TRUE when no byte of [Address, Address + Length) lies in SMRAM.
+BOOLEAN BufferOutsideSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length);
 // Frees into the SMRAM pool or the boot-services pool, whichever owns Buffer.
 VOID ReleasePool(VOID *Buffer);
 

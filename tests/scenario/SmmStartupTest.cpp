@@ -12,7 +12,8 @@ namespace {
 
 constexpr uint32_t kNoPrivateRecord = 0x90875;
 constexpr uint32_t kHeapListNotInstalled = 0x70268;
-constexpr uint64_t kSmramRangeTableSize = 32; // one 32-byte EFI_SMRAM_DESCRIPTOR
+// Two 32-byte EFI_SMRAM_DESCRIPTORs: the board's SMRAM and the one image itself.
+constexpr uint64_t kSmramRangeTableSize = 64;
 constexpr char kReadyToBootGroup[] = "7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B";
 
 constexpr char kLoad[] = R"(
@@ -66,7 +67,8 @@ void ExpectEntry(const Scenario &run, const std::string &status, bool unloaded) 
 }
 
 // The teardown of a failed body: the two events of the S3 save library closed in creation order,
-// then the SMRAM range table freed into the SMRAM pool, then the heap-list protocol withdrawn.
+// the S3 record withdrawn (token 552 back to 0, the record freed), then the SMRAM range table freed
+// into the SMRAM pool, then the heap-list protocol withdrawn.
 void ExpectTeardown(const Scenario &run) {
   const std::vector<Json> created = run.Of("event_create", ByImage("S3SaveSmm#1"));
   ASSERT_EQ(created.size(), 2u);
@@ -79,14 +81,21 @@ void ExpectTeardown(const Scenario &run) {
 
   const Json table = run.First("alloc", Field("space", "smram"));
   EXPECT_EQ(table["size"], kSmramRangeTableSize);
+  const Json record = run.First("alloc", Field("size", 16));
   const std::vector<Json> freed = run.Of("free");
-  ASSERT_EQ(freed.size(), 1u);
-  EXPECT_EQ(freed[0]["space"], "smram");
-  EXPECT_EQ(freed[0]["addr"], table["addr"]);
-  EXPECT_EQ(freed[0]["status"], "EFI_SUCCESS");
+  ASSERT_EQ(freed.size(), 2u);
+  EXPECT_EQ(freed[0]["addr"], record["addr"]);
+  EXPECT_EQ(freed[1]["addr"], table["addr"]);
+  for (const Json &free : freed) {
+    EXPECT_EQ(free["space"], "smram");
+    EXPECT_EQ(free["status"], "EFI_SUCCESS");
+  }
+  const std::vector<Json> published = run.Of("pcd_set", Field("token", 552));
+  ASSERT_EQ(published.size(), 2u);
+  EXPECT_EQ(published[1]["value"], 0);
 
   const long lastClose = run.IndexOf("event_close", Field("event", created[1]["event"]));
-  const long free = run.IndexOf("free");
+  const long free = run.IndexOf("free", Field("addr", table["addr"]));
   const long uninstall = run.IndexOf("protocol_uninstall", Named("SMM_HEAP_LIST_PROTOCOL"));
   EXPECT_LT(run.IndexOf("event_close"), lastClose);
   EXPECT_LT(lastClose, free);
@@ -396,7 +405,11 @@ status = "EFI_DEVICE_ERROR"
 )" + kLoad);
     ExpectEntry(run, "EFI_DEVICE_ERROR", true);
     EXPECT_EQ(run.Of("event_close").size(), 2u);
-    EXPECT_TRUE(run.Of("free").empty());
+    // Only the record is freed, and with no range table it is taken for boot-services memory.
+    const std::vector<Json> freed = run.Of("free");
+    ASSERT_EQ(freed.size(), 1u);
+    EXPECT_EQ(freed[0]["addr"], run.First("alloc", Field("size", 16))["addr"]);
+    EXPECT_EQ(freed[0]["space"], "boot");
     EXPECT_TRUE(run.Faults().empty());
   }
 }
@@ -436,7 +449,7 @@ status = "EFI_DEVICE_ERROR"
 )" + kLoad);
     ExpectEntry(run, "EFI_DEVICE_ERROR", true);
     EXPECT_EQ(run.Of("event_close").size(), 2u);
-    EXPECT_EQ(run.Of("free").size(), 1u);
+    EXPECT_EQ(run.Of("free").size(), 2u); // the record and the range table
     EXPECT_TRUE(run.Of("protocol_uninstall").empty());
     EXPECT_TRUE(run.Faults().empty());
   }

@@ -50,3 +50,16 @@ VOID *AllocateSmramPool(UINTN Size) {
 VOID ReleasePool(VOID *Buffer) {
   Released.push_back(Buffer);
 }
+
+// Nothing counts as SMRAM here: tables and buffers are ordinary host memory.
+BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS) {
+  return FALSE;
+}
+
+BOOLEAN BufferInSmram(EFI_PHYSICAL_ADDRESS, UINT64) {
+  return FALSE;
+}
+
+BOOLEAN BufferOutsideSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length) {
+  return Length != 0 && Length - 1 <= ~UINT64(0) - Address;
+}

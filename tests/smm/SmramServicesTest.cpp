@@ -54,6 +54,26 @@ TEST_F(SmramServices, AddressInSmramCoversCpuStartUpToButNotIncludingTheEnd) {
   }
 }
 
+// A buffer is in SMRAM only when all of it lies in one range, and outside only when none of it
+// touches a range; one that straddles an edge is neither, and one that wraps is never accepted.
+TEST_F(SmramServices, BuffersAreJudgedWholeAgainstEveryRange) {
+  LoadSmramRanges();
+  const EFI_PHYSICAL_ADDRESS Start = kFarRange.CpuStart, End = ::End(kFarRange);
+  EXPECT_TRUE(BufferInSmram(Start, kFarRange.PhysicalSize));
+  EXPECT_TRUE(BufferInSmram(End - 2, 2));
+  EXPECT_FALSE(BufferOutsideSmram(End - 2, 2));
+  EXPECT_FALSE(BufferInSmram(End - 1, 2));
+  EXPECT_FALSE(BufferOutsideSmram(End - 1, 2));
+  EXPECT_FALSE(BufferOutsideSmram(Start - 1, 2));
+  EXPECT_TRUE(BufferOutsideSmram(Start - 2, 2));
+  EXPECT_TRUE(BufferOutsideSmram(End, 40));
+  // A buffer that covers a whole range from outside is not outside it.
+  EXPECT_FALSE(BufferOutsideSmram(Start - 0x10, kFarRange.PhysicalSize + 0x20));
+  EXPECT_FALSE(BufferInSmram(Start, 0));
+  EXPECT_FALSE(BufferOutsideSmram(~UINT64(0) - 1, 40));
+  EXPECT_FALSE(BufferOutsideSmram(0x1000, 0));
+}
+
 TEST_F(SmramServices, ReleasePoolFreesIntoThePoolThatOwnsTheAddress) {
   LoadSmramRanges();
   auto *InSmram = reinterpret_cast<VOID *>(kFarRange.CpuStart + 0x40);
