@@ -1,11 +1,16 @@
 #include "VpdMacAddress.h"
+#include <Library/UefiBootServicesTableLib.h>
 
 namespace {
 
 constexpr UINT32 VPD_ADDRESS_REGISTER = 2;
 constexpr UINT32 VPD_DATA_REGISTER = 4;
 constexpr UINT16 VPD_COMPLETE = 0x8000;
-constexpr UINTN VPD_MAX_COMPLETION_POLLS = 1000;
+// Most controllers answer within a few reads; slower ones are given about 100 ms, as operating
+// systems give them, measured in stalls between polls.
+constexpr UINTN VPD_POLLS_BEFORE_STALLING = 100;
+constexpr UINTN VPD_POLL_STALL_MICROSECONDS = 100;
+constexpr UINTN VPD_COMPLETION_TIMEOUT_MICROSECONDS = 100000;
 constexpr UINT32 VPD_KEYWORD_HEADER_SIZE = 3;
 
 UINT8 HexDigitValue(UINT8 Character) {
@@ -20,12 +25,20 @@ UINT8 HexDigitValue(UINT8 Character) {
 
 // The address register's bit 15 turns to 1 once the dword has reached the data register.
 bool WaitVpdComplete(UINT32 AddressRegister) {
-  for (UINTN Poll = 0; Poll < VPD_MAX_COMPLETION_POLLS; Poll++) {
+  UINTN Waited = 0;
+  for (UINTN Poll = 0;; Poll++) {
     if ((MmioRead16(AddressRegister) & VPD_COMPLETE) != 0) {
       return true;
     }
+    if (Poll + 1 < VPD_POLLS_BEFORE_STALLING) {
+      continue;
+    }
+    if (Waited >= VPD_COMPLETION_TIMEOUT_MICROSECONDS) {
+      return false;
+    }
+    gBS->Stall(VPD_POLL_STALL_MICROSECONDS);
+    Waited += VPD_POLL_STALL_MICROSECONDS;
   }
-  return false;
 }
 
 } // namespace

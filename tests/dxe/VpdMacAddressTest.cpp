@@ -156,7 +156,8 @@ TEST_F(ReadVpdMacAddressTest, MissingKeywordOrPortCountLeavesTheEntryZero) {
   EXPECT_EQ(Read(VPD_KEYWORD_V2), Mac{});
 }
 
-TEST_F(ReadVpdMacAddressTest, VpdThatNeverCompletesGivesUpAfterBoundedPolls) {
+// 100 polls back to back, then a 100 us stall before each further poll, until 100 ms of stalls.
+TEST_F(ReadVpdMacAddressTest, VpdThatNeverCompletesGivesUpAfterAboutATenthOfASecond) {
   Image Vpd{};
   PutKeyword(Vpd, 0x10, "VA", "2");
   PutKeyword(Vpd, 0x20, "V2", "0002C9ABCDE0");
@@ -167,10 +168,14 @@ TEST_F(ReadVpdMacAddressTest, VpdThatNeverCompletesGivesUpAfterBoundedPolls) {
   for (const HwAccess &Access : Model().Log) {
     Polls += !Access.Write && Access.Address == Ecam(kNic, 0x4A);
   }
-  EXPECT_EQ(Polls, 1000u);
+  EXPECT_EQ(Polls, 1100u);
+  EXPECT_EQ(Dxe().Stalls, std::vector<UINTN>(1000, 100));
 
-  Model().Functions.at(kNic).VpdReadyAfter = 1000; // the last allowed poll still counts
+  // The poll after the last stall still counts.
+  Dxe().Stalls.clear();
+  Model().Functions.at(kNic).VpdReadyAfter = 1100;
   EXPECT_EQ(Read(VPD_KEYWORD_V2), (Mac{0x00, 0x02, 0xC9, 0xAB, 0xCD, 0xE0}));
+  EXPECT_EQ(Dxe().Stalls.size(), 64u * 1000);
 }
 
 TEST_F(ReadVpdMacAddressTest, DeviceWithoutVpdIsLeftAlone) {

@@ -475,15 +475,28 @@ TEST(NicMacVpd, SlowCompletionIsWaitedForDwordByDword) {
   }
 }
 
-// A VPD that never completes is given up after 1000 polls: the entry stays zero but counts, and
-// the call still ends normally.
-TEST(NicMacVpd, VpdThatNeverCompletesLeavesAZeroEntry) {
+// A VPD that answers only after some time is waited for in 100 us stalls; one that never
+// completes is given up after 100 ms of them: the entry stays zero but counts, and the call
+// still ends normally.
+TEST(NicMacVpd, CompletionIsWaitedForInSimulatedTime) {
+  {
+    SCOPED_TRACE("5 ms per dword");
+    Scenario run(WithCollect(std::string(kMellanoxOnBus1) + "vpd_ready_after_us = 5000\n"));
+    EXPECT_EQ(run.First("return")["buffer1"], Buffer1({"0002c9abcdef"}));
+    const std::vector<VpdDword> dwords = VpdDwords(run, "01:00.0", 0x40);
+    ASSERT_EQ(dwords.size(), 64u);
+    EXPECT_TRUE(dwords.back().completed);
+    // 50 stalls of 100 us per dword, then the 1000 us settle stall at the end of the call.
+    EXPECT_EQ(DuringCall(run, "stall").size(), 64u * 50 + 1);
+  }
   Scenario run(WithCollect(std::string(kMellanoxOnBus1) + "vpd_ready_after = \"never\"\n"));
   const Json returned = run.First("return");
   EXPECT_EQ(returned["status"], "EFI_SUCCESS");
   EXPECT_EQ(returned["buffer1"], Buffer1({kZeroEntry}));
-  EXPECT_EQ(VpdDwords(run, "01:00.0", 0x40), (std::vector<VpdDword>{{0, 1000, false, 0}}));
-  EXPECT_EQ(Column<uint64_t>(DuringCall(run, "stall"), "us"), std::vector<uint64_t>{1000});
+  EXPECT_EQ(VpdDwords(run, "01:00.0", 0x40), (std::vector<VpdDword>{{0, 1100, false, 0}}));
+  std::vector<uint64_t> stalls(1000, 100);
+  stalls.push_back(1000);
+  EXPECT_EQ(Column<uint64_t>(DuringCall(run, "stall"), "us"), stalls);
 }
 
 // The capability walk goes through the I/O ports: the address register takes
