@@ -82,13 +82,27 @@ struct TypeName {
   std::string_view Name;
 };
 
+template <typename Enum> constexpr TypeName Named(Enum type, std::string_view name) {
+  return {static_cast<std::uint8_t>(type), name};
+}
+
 constexpr TypeName kFileTypeNames[] = {
-    {0x01, "RAW"},         {0x02, "FREEFORM"}, {0x06, "PEIM"},    {0x07, "DRIVER"},
-    {0x09, "APPLICATION"}, {0x0A, "SMM"},      {0xF0, "FFS_PAD"},
+    Named(FileType::Raw, "RAW"),
+    Named(FileType::Freeform, "FREEFORM"),
+    Named(FileType::Peim, "PEIM"),
+    Named(FileType::Driver, "DRIVER"),
+    Named(FileType::Application, "APPLICATION"),
+    Named(FileType::Smm, "SMM"),
+    Named(FileType::Pad, "FFS_PAD"),
 };
 constexpr TypeName kSectionTypeNames[] = {
-    {0x10, "PE32"}, {0x13, "DXE_DEPEX"}, {0x14, "VERSION"},   {0x15, "UI"},
-    {0x19, "RAW"},  {0x1B, "PEI_DEPEX"}, {0x1C, "SMM_DEPEX"},
+    Named(SectionType::Pe32, "PE32"),
+    Named(SectionType::DxeDepex, "DXE_DEPEX"),
+    Named(SectionType::Version, "VERSION"),
+    Named(SectionType::UserInterface, "UI"),
+    Named(SectionType::Raw, "RAW"),
+    Named(SectionType::PeiDepex, "PEI_DEPEX"),
+    Named(SectionType::SmmDepex, "SMM_DEPEX"),
 };
 
 std::string_view Lookup(std::span<const TypeName> names, std::uint8_t type) {

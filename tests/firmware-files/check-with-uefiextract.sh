@@ -47,6 +47,9 @@ fi
 report=modules.fv.report.txt
 grep -q '^ Volume *| FFSv2 ' "$report" || fail "the volume is not read as an FFSv2 volume"
 
+# Section type codes of the dependency sections (PI volume 3).
+declare -A type_codes=([PEI_DEPEX]=1B [DXE_DEPEX]=13 [SMM_DEPEX]=1C)
+
 field() { awk -F' *\\| *' -v n="$2" '{print $n}' <<<"$1"; }
 
 for entry in "${modules[@]}"; do
@@ -77,7 +80,6 @@ for entry in "${modules[@]}"; do
   cmp -s "file-$module/file.ffs" "$images/$module.ffs" ||
     fail "$module: the file in the volume differs from $module.ffs"
   depex_type=$(grep -oE '(PEI|DXE|SMM)_DEPEX' "$images/$module.inf" | head -1)
-  declare -A type_codes=([PEI_DEPEX]=1B [DXE_DEPEX]=13 [SMM_DEPEX]=1C)
   UEFIExtract modules.fv "$guid" -o "depex-$module" -m body -t "${type_codes[$depex_type]}" \
     >/dev/null 2>&1 || fail "$module: no $depex_section section"
   cmp -s "depex-$module/body.bin" "$images/$module.depex" ||

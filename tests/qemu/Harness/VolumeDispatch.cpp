@@ -92,8 +92,10 @@ BOOLEAN ProtocolImageFromVolume(CONST EFI_GUID *Protocol, EFI_GUID *FileName) {
   if (!EFI_ERROR(gBS->LocateProtocol(Protocol, nullptr, &Interface))) {
     for (UINTN Index = 0; Index < Count && !Found; ++Index) {
       EFI_LOADED_IMAGE_PROTOCOL *Image = nullptr;
-      gBS->HandleProtocol(Handles[Index], &EFI_LOADED_IMAGE_PROTOCOL_GUID,
-                          reinterpret_cast<VOID **>(&Image));
+      if (EFI_ERROR(gBS->HandleProtocol(Handles[Index], &EFI_LOADED_IMAGE_PROTOCOL_GUID,
+                                        reinterpret_cast<VOID **>(&Image)))) {
+        continue;
+      }
       const auto *Node = reinterpret_cast<MEDIA_FW_VOL_FILEPATH_DEVICE_PATH *>(Image->FilePath);
       const UINTN Base = reinterpret_cast<UINTN>(Image->ImageBase);
       const UINTN Address = reinterpret_cast<UINTN>(Interface);
