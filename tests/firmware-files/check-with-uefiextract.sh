@@ -87,7 +87,8 @@ for entry in "${modules[@]}"; do
 done
 
 # imagecheck decodes the dependency expression into opcodes and GUID names.
-"$imagecheck" "$images/BoardInfoDxe.ffs" >imagecheck.txt || fail "imagecheck could not read BoardInfoDxe.ffs"
+"$imagecheck" "$images/BoardInfoDxe.ffs" >imagecheck.txt ||
+  fail "imagecheck could not read BoardInfoDxe.ffs"
 expected_depex=$(
   cat <<'LINES'
         PUSH PCD_PROTOCOL_GUID (11B34006-D85B-4D0A-A290-D5A571310EF7)
