@@ -9,17 +9,15 @@
 #include <PiDxe.h>
 #endif
 
+// HEAP_RECORD_COPY_TO_SMRAM: the CopyToSmram value that selects a record for the transfer; any
+// other value leaves it behind.
 #ifdef __cplusplus
 inline constexpr UINT32 HEAP_RECORD_SIGNATURE = 0x50414548; // "HEAP"
 inline constexpr UINT32 DEBUG_TRACE_BUFFER_HANDLE = 0xA014;
+inline constexpr UINT8 HEAP_RECORD_COPY_TO_SMRAM = 1;
 #else
 #define HEAP_RECORD_SIGNATURE ((UINT32)0x50414548) // "HEAP"
 #define DEBUG_TRACE_BUFFER_HANDLE ((UINT32)0xA014)
-#endif
-// CopyToSmram value that selects a record for the transfer; any other value leaves it behind.
-#ifdef __cplusplus
-inline constexpr UINT8 HEAP_RECORD_COPY_TO_SMRAM = 1;
-#else
 #define HEAP_RECORD_COPY_TO_SMRAM ((UINT8)1)
 #endif
 
