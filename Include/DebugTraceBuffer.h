@@ -1,12 +1,16 @@
 // The memory trace buffer that an earlier boot phase sets up for the I/O-breakpoint debug channel.
 // It reaches SMRAM as a heap buffer; the channel reads the header and writes Count and Data.
 #pragma once
-#include <Base.h>
+#include <InterfaceBase.h>
 
+#ifdef __cplusplus
 inline constexpr UINT32 DEBUG_TRACE_BUFFER_SIGNATURE = 0xDB1099CC;
+#else
+#define DEBUG_TRACE_BUFFER_SIGNATURE ((UINT32)0xDB1099CC)
+#endif
 
 #pragma pack(push, 1)
-struct DEBUG_TRACE_BUFFER {
+typedef struct DEBUG_TRACE_BUFFER {
   UINT32 Signature;
   UINT16 Reserved0;
   UINT16 Capacity; // bytes in Data
@@ -18,20 +22,28 @@ struct DEBUG_TRACE_BUFFER {
   UINT64 Filter; // level mask that replaces the default filter
   UINT8 Reserved3[481];
   // Capacity bytes of Data follow the header.
-};
+} DEBUG_TRACE_BUFFER;
 #pragma pack(pop)
 
+#ifdef __cplusplus
 inline constexpr UINTN DEBUG_TRACE_BUFFER_HEADER_SIZE = 0x201;
+#else
+#define DEBUG_TRACE_BUFFER_HEADER_SIZE ((UINTN)0x201)
+#endif
 
-static_assert(sizeof(DEBUG_TRACE_BUFFER) == DEBUG_TRACE_BUFFER_HEADER_SIZE);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Signature) == 0x000);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Capacity) == 0x006);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Count) == 0x008);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Enable) == 0x00A);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Buffered) == 0x012);
-static_assert(__builtin_offsetof(DEBUG_TRACE_BUFFER, Filter) == 0x018);
+BOARD_STATIC_ASSERT(sizeof(DEBUG_TRACE_BUFFER) == DEBUG_TRACE_BUFFER_HEADER_SIZE);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Signature) == 0x000);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Capacity) == 0x006);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Count) == 0x008);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Enable) == 0x00A);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Buffered) == 0x012);
+BOARD_STATIC_ASSERT(BOARD_OFFSET_OF(DEBUG_TRACE_BUFFER, Filter) == 0x018);
 
 // The gathered text bytes, right after the header.
+#ifdef __cplusplus
 inline UINT8 *DebugTraceBufferData(DEBUG_TRACE_BUFFER *Buffer) {
   return reinterpret_cast<UINT8 *>(Buffer) + DEBUG_TRACE_BUFFER_HEADER_SIZE;
 }
+#else
+#define DebugTraceBufferData(Buffer) ((UINT8 *)(Buffer) + DEBUG_TRACE_BUFFER_HEADER_SIZE)
+#endif

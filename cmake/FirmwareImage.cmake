@@ -9,15 +9,16 @@ find_program(BOARDFW_LLD_LINK NAMES lld-link REQUIRED)
 set(BOARDFW_FIRMWARE_FLAGS -std=c++20 -ffreestanding -fno-exceptions -fno-rtti
     -fno-threadsafe-statics -fno-stack-protector -fno-asynchronous-unwind-tables
     -mno-stack-arg-probe -Os -fshort-wchar -ffunction-sections -fdata-sections
-    -Wall -Wextra -Werror)
+    -g -gcodeview -Wall -Wextra -Werror)
 # (no stack probes: nothing provides __chkstk in firmware)
 
 # add_firmware_image(<name> ARCH <X64|IA32> ALIGN <bytes> ENTRY_GLUE <Dxe|Pei>
 #                    ENTRY_POINT <function> SOURCES <files...> [DEFINITIONS <defs...>]
 #                    [INCLUDE_DIRS <dirs...>] [OUTPUT_NAME <file stem>] [APPLICATION])
-# Builds <build>/images/<stem>.efi and its link map <build>/images/<stem>.map
-# (target <name>Image, part of ALL). <stem> defaults to <name>. The image is a boot service
-# driver (subsystem 11), or a UEFI application (subsystem 10) with APPLICATION.
+# Builds <build>/images/<stem>.efi, its link map <build>/images/<stem>.map and its symbols
+# <build>/images/<stem>.pdb (target <name>Image, part of ALL). <stem> defaults to <name>. The
+# image is a boot service driver (subsystem 11), or a UEFI application (subsystem 10) with
+# APPLICATION.
 function(add_firmware_image name)
   cmake_parse_arguments(ARG "APPLICATION" "ARCH;ALIGN;ENTRY_GLUE;ENTRY_POINT;OUTPUT_NAME"
                         "SOURCES;DEFINITIONS;INCLUDE_DIRS" ${ARGN})
@@ -75,19 +76,22 @@ function(add_firmware_image name)
   endforeach()
 
   # /driver only silences lld-link's warning about /align below the page size; it sets no header
-  # bit. /WX keeps every other link warning fatal. A fixed timestamp keeps the image reproducible
-  # without the debug directory that /Brepro would add.
+  # bit. /WX keeps every other link warning fatal. A fixed timestamp keeps the image reproducible.
+  # /debug gives the image a CodeView (RSDS) debug entry; /pdbaltpath keeps the PDB name in it
+  # short (the build folder's path would cost image bytes and say nothing on the target).
   # For x86, lld-link decorates the /entry name as cdecl does, so _ModuleEntryPoint resolves
   # to the glue's __ModuleEntryPoint.
   set(image ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.efi)
   set(map ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.map)
+  set(pdb ${CMAKE_BINARY_DIR}/images/${ARG_OUTPUT_NAME}.pdb)
   add_custom_command(
-    OUTPUT ${image} ${map}
+    OUTPUT ${image} ${map} ${pdb}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/images
     COMMAND ${BOARDFW_LLD_LINK} /nologo /WX /nodefaultlib /subsystem:${subsystem}
             /entry:_ModuleEntryPoint /dll /driver /align:${ARG_ALIGN} /filealign:32 /opt:ref
             /opt:icf /timestamp:0 /machine:${machine} /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
-            /map:${map} /out:${image} ${objects}
+            /map:${map} /debug /pdb:${pdb} /pdbaltpath:${ARG_OUTPUT_NAME}.pdb /out:${image}
+            ${objects}
     DEPENDS ${objects}
     COMMENT "Linking images/${ARG_OUTPUT_NAME}.efi"
     COMMAND_EXPAND_LISTS VERBATIM)

@@ -7,7 +7,7 @@ packages=(
   clang lld llvm cmake ninja-build g++ libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev
-  qemu-system-x86 ovmf mtools
+  qemu-system-x86 ovmf mtools uefitool-cli
 )
 
 missing=()

@@ -71,6 +71,11 @@ void PrintImageReport(std::ostream &out, const std::filesystem::path &path, cons
     }
   }
   out << "  relocations   " << image.Relocations.size() << '\n';
+  out << "  debug         "
+      << (image.CodeView ? "CodeView RSDS " + image.CodeView->PdbPath + " (age " +
+                               std::to_string(image.CodeView->Age) + ")"
+                         : std::string("no CodeView entry"))
+      << '\n';
   out << "  size          " << SizeLine(path.filename().string(), image.FileSize) << '\n';
 }
 

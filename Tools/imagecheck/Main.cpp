@@ -1,10 +1,12 @@
 // imagecheck [--sizes] FILE...: prints what a firmware image's headers say (or, with --sizes,
-// only each image's size against its budget). Exits non-zero if a file cannot be read or parsed.
+// only each image's size against its budget); a .ffs file is shown as a firmware file. Exits
+// non-zero if a file cannot be read or parsed.
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string_view>
 
+#include "FfsReport.h"
 #include "ImageReport.h"
 #include "PeImage.h"
 
@@ -40,6 +42,10 @@ int main(int argc, char **argv) {
       const std::vector<std::uint8_t> bytes = imagecheck::ReadFileBytes(path);
       if (sizes_only) {
         std::cout << imagecheck::SizeLine(path.filename().string(), bytes.size()) << '\n';
+        continue;
+      }
+      if (path.extension() == ".ffs") {
+        imagecheck::PrintFfsReport(std::cout, path, bytes);
         continue;
       }
       const imagecheck::PeImage image = imagecheck::ParsePeImage(bytes);

@@ -48,6 +48,44 @@ struct OptionalLayout {
 constexpr OptionalLayout kPe32Layout{28, 4, 92};
 constexpr OptionalLayout kPe32PlusLayout{24, 8, 108};
 
+// IMAGE_DEBUG_DIRECTORY entries (28 bytes) and the RSDS record of a CodeView entry.
+constexpr std::size_t kDebugEntrySize = 28;
+constexpr std::uint32_t kDebugTypeCodeView = 2;
+constexpr std::uint32_t kRsdsSignature = 0x53445352; // "RSDS"
+constexpr std::size_t kRsdsPathOffset = 24;
+
+std::optional<CodeViewRecord> ParseCodeView(const Reader &reader, const PeImage &image) {
+  const DataDirectory debug = image.DirectoryAt(Directory::Debug);
+  const Section *section = image.SectionAt(debug.Rva);
+  if (debug.Size == 0 || section == nullptr) {
+    return std::nullopt;
+  }
+  const std::size_t entries = section->RawPointer + (debug.Rva - section->VirtualAddress);
+  for (std::size_t at = entries; at < entries + debug.Size; at += kDebugEntrySize) {
+    if (reader.U32(at + 12, "debug directory entry") != kDebugTypeCodeView) {
+      continue;
+    }
+    const std::size_t record = reader.U32(at + 24, "debug directory entry");
+    if (reader.U32(record, "CodeView record") != kRsdsSignature) {
+      throw PeFormatError("the CodeView debug entry is not an RSDS record");
+    }
+    CodeViewRecord codeView;
+    for (std::size_t i = 0; i < codeView.Signature.size(); ++i) {
+      codeView.Signature[i] = static_cast<std::uint8_t>(reader.Read(record + 4 + i, 1, "RSDS"));
+    }
+    codeView.Age = reader.U32(record + 20, "CodeView record");
+    for (std::size_t i = record + kRsdsPathOffset;; ++i) {
+      const auto c = static_cast<char>(reader.Read(i, 1, "CodeView PDB path"));
+      if (c == '\0') {
+        break;
+      }
+      codeView.PdbPath.push_back(c);
+    }
+    return codeView;
+  }
+  return std::nullopt;
+}
+
 std::string SectionName(const Reader &reader, std::size_t offset) {
   std::string name;
   for (std::size_t i = 0; i < 8; ++i) {
@@ -205,6 +243,7 @@ PeImage ParsePeImage(std::span<const std::uint8_t> bytes) {
   }
   CheckSections(image);
   image.Relocations = ParseRelocations(reader, image);
+  image.CodeView = ParseCodeView(reader, image);
   return image;
 }
 

@@ -1,9 +1,10 @@
 // A reader for the PE/COFF images the firmware build produces (PE32 and PE32+, Microsoft PE/COFF
 // specification): headers, section table, data directories and base relocations.
 #pragma once
-
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -69,6 +70,13 @@ struct BaseRelocation {
   std::uint8_t Type = 0;
 };
 
+// The CodeView (RSDS) record a debug directory entry points at: how a debugger finds the PDB.
+struct CodeViewRecord {
+  std::array<std::uint8_t, 16> Signature{};
+  std::uint32_t Age = 0;
+  std::string PdbPath;
+};
+
 struct PeImage {
   std::uint64_t FileSize = 0;
   std::uint16_t Machine = 0;
@@ -86,6 +94,8 @@ struct PeImage {
   std::vector<Section> Sections;
   // Every entry of the base relocation directory except block padding.
   std::vector<BaseRelocation> Relocations;
+  // From the debug directory's CodeView entry, when the image has one.
+  std::optional<CodeViewRecord> CodeView;
 
   // The directory, or an empty one when the header has fewer entries.
   DataDirectory DirectoryAt(Directory index) const;

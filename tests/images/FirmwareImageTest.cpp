@@ -1,8 +1,9 @@
 // Each module's firmware image must be what UEFI firmware loads as that kind of module: the right
 // machine and PE format, a boot service driver entered at _ModuleEntryPoint, relocatable, with
-// nothing to import, laid out at the alignments the build asks for.
+// nothing to import, laid out at the alignments the build asks for, and naming its symbols.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -130,6 +131,24 @@ TEST_P(FirmwareImage, RelocatesEveryStoredAddressAndImportsNothing) {
     EXPECT_GE(address, image().ImageBase);
     EXPECT_LT(address - image().ImageBase, image().SizeOfImage);
   }
+}
+
+// A debugger finds the symbols from the image alone: its CodeView entry names the PDB the build
+// wrote beside it (without the build folder's path), and that PDB carries the same signature.
+TEST_P(FirmwareImage, NamesTheMatchingPdbInACodeViewEntry) {
+  ASSERT_TRUE(image().CodeView) << "the image has no CodeView debug entry";
+  const std::string pdbName = std::string(GetParam().Name) + ".pdb";
+  EXPECT_EQ(image().CodeView->PdbPath, pdbName);
+
+  const std::vector<std::uint8_t> pdb =
+      ReadFileBytes(std::filesystem::path(FIRMWARE_IMAGE_DIR) / pdbName);
+  constexpr std::string_view kMsfMagic = "Microsoft C/C++ MSF 7.00\r\n\x1a"
+                                         "DS";
+  ASSERT_GE(pdb.size(), kMsfMagic.size());
+  EXPECT_TRUE(std::equal(kMsfMagic.begin(), kMsfMagic.end(), pdb.begin())) << "not an MSF 7 PDB";
+  const std::array<std::uint8_t, 16> &signature = image().CodeView->Signature;
+  EXPECT_NE(std::search(pdb.begin(), pdb.end(), signature.begin(), signature.end()), pdb.end())
+      << pdbName << " does not carry the image's signature: it belongs to another link";
 }
 
 TEST_P(FirmwareImage, SectionsSitAtTheDeclaredAlignments) {

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Loads BoardInfoDxeQemu.efi into real UEFI firmware (OVMF on QEMU q35, TCG) from the UEFI Shell
-# and checks what it does against the devices QEMU was given. Two boots: one with the Setup
-# variable the harness sets, one without it.
+# Starts BoardInfoDxeQemu in real UEFI firmware (OVMF on QEMU q35, TCG) and checks what it does
+# against the devices QEMU was given. Two boots: in the first, the harness sets the Setup variable
+# and OVMF's dispatcher starts the driver from a firmware volume (BoardInfoDxeQemu.fv) once the
+# harness has installed what its dependency expression names; in the second there is no Setup
+# variable and the UEFI Shell loads BoardInfoDxeQemu.efi.
 #
 #   run-qemu-check.sh IMAGES_DIR [WORK_DIR]
 #
-# IMAGES_DIR holds QemuHarness.efi, QemuHarnessNoSetup.efi, BoardInfoDxeQemu.efi and
-# QemuCheckApp.efi. Logs go to WORK_DIR (default IMAGES_DIR/../qemu-check). Exit status: 0 pass,
-# 1 fail, 77 when QEMU, OVMF or mtools are missing.
+# IMAGES_DIR holds QemuHarness.efi, QemuHarnessNoSetup.efi, BoardInfoDxeQemu.efi,
+# BoardInfoDxeQemu.fv, QemuCheckApp.efi and BoardInfoDxe.inf (for the driver's file GUID). Logs go
+# to WORK_DIR (default IMAGES_DIR/../qemu-check). Exit status: 0 pass, 1 fail, 77 when QEMU, OVMF
+# or mtools are missing.
 set -euo pipefail
 
 images=$(realpath "${1:?usage: run-qemu-check.sh IMAGES_DIR [WORK_DIR]}")
@@ -28,9 +31,10 @@ for file in "$ovmf_code" "$ovmf_vars"; do
     exit 77
   fi
 done
-for image in QemuHarness QemuHarnessNoSetup BoardInfoDxeQemu QemuCheckApp; do
-  if [[ ! -r $images/$image.efi ]]; then
-    echo "FAIL: $images/$image.efi is missing; build the qemu-check-images target" >&2
+for file in QemuHarness.efi QemuHarnessNoSetup.efi BoardInfoDxeQemu.efi BoardInfoDxeQemu.fv \
+  QemuCheckApp.efi BoardInfoDxe.inf; do
+  if [[ ! -r $images/$file ]]; then
+    echo "FAIL: $images/$file is missing; build the qemu-check-images target" >&2
     exit 1
   fi
 done
@@ -66,14 +70,42 @@ topology=(
 # "02:1a:..." -> "021A..." as the check application prints addresses.
 hex_mac() { tr -d : <<<"${1^^}"; }
 
-# The lines the harness and the check application must print, in order.
-expected_transcript() {
-  local setup_line=$1 stage
-  echo "$setup_line"
+# "1D201C8B-19AB-..." -> the GUID's 16 bytes in memory order, as the harness prints them.
+guid_bytes() {
+  local g=${1//-/}
+  echo "${g:6:2}${g:4:2}${g:2:2}${g:0:2}${g:10:2}${g:8:2}${g:14:2}${g:12:2}${g:16:16}"
+}
+driver_file_guid=$(sed -n 's/^ *FILE_GUID *= *//p' "$images/BoardInfoDxe.inf" | tr -d '\r')
+
+# What the harness prints when the Shell loads the driver after it.
+harness_shell_lines() {
   echo "harness pcd-override status=0x0"
   echo "harness device-copy-mem status=0x0"
   echo "harness setup-item status=0x0"
   echo "harness record status=0x0"
+}
+
+# What the harness prints when it has the dispatcher start the driver from the volume. Without
+# the PCD protocol the dispatcher starts nothing (EFI_NOT_FOUND) and the driver's protocol is not
+# there; with the harness's PCD protocol installed it starts the driver, whose image is then the
+# volume's file with the driver's file GUID.
+harness_volume_lines() {
+  echo "harness device-copy-mem status=0x0"
+  echo "harness setup-item status=0x0"
+  echo "harness record status=0x0"
+  echo "harness process-volume status=0x0"
+  echo "harness pcd-withdrawn status=0x0"
+  echo "harness dispatch without-pcd status=0x800000000000000E board-info=0x800000000000000E"
+  echo "harness pcd-installed status=0x0"
+  echo "harness dispatch with-pcd status=0x0 board-info=0x0"
+  echo "harness board-info-image from-volume=1 file=$(guid_bytes "$driver_file_guid")"
+}
+
+# The lines the harness and the check application must print, in order.
+expected_transcript() {
+  local setup_line=$1 harness_lines=$2 stage
+  echo "$setup_line"
+  $harness_lines
   echo "harness-record status=0x0"
   echo "board-info-protocol status=0x0"
   echo "slots 0=0x0 1=0x0 2=0x0 5=0x1 6=0x0 7=0x0"
@@ -104,18 +136,23 @@ fail() {
   failures=$((failures + 1))
 }
 
-# run_boot NAME HARNESS SETUP_LINE: one boot to the Shell, which runs startup.nsh and powers off.
+# run_boot NAME HARNESS SETUP_LINE DRIVER_FROM: one boot to the Shell, which runs startup.nsh and
+# powers off. DRIVER_FROM is "shell" (the Shell loads the driver) or "volume" (the harness has the
+# dispatcher start it from BoardInfoDxeQemu.fv).
 run_boot() {
   boot=$1
-  local harness=$2 setup_line=$3 failures_before=$failures
-  local dir=$work/$boot
+  local harness=$2 setup_line=$3 driver_from=$4 failures_before=$failures
+  local dir=$work/$boot loaded=("$harness") commands=('fs0:' "load $harness.efi")
   rm -rf "$dir"
   mkdir -p "$dir"
-  printf '%s\r\n' 'fs0:' "load $harness.efi" 'load BoardInfoDxeQemu.efi' 'QemuCheckApp.efi' \
-    'reset -s' >"$dir/startup.nsh"
+  if [[ $driver_from == shell ]]; then
+    loaded+=(BoardInfoDxeQemu)
+    commands+=('load BoardInfoDxeQemu.efi')
+  fi
+  printf '%s\r\n' "${commands[@]}" 'QemuCheckApp.efi' 'reset -s' >"$dir/startup.nsh"
   mformat -C -f 1440 -i "$dir/disk.img" ::
   mcopy -i "$dir/disk.img" "$dir/startup.nsh" "$images/$harness.efi" \
-    "$images/BoardInfoDxeQemu.efi" "$images/QemuCheckApp.efi" ::
+    "$images/BoardInfoDxeQemu.efi" "$images/BoardInfoDxeQemu.fv" "$images/QemuCheckApp.efi" ::
   cp "$ovmf_vars" "$dir/vars.fd"
 
   local status=0
@@ -133,12 +170,12 @@ run_boot() {
     fail "QEMU exited with status $status (see $dir/qemu.log)"
   fi
   # The Shell's load command reports each image's entry status.
-  for image in "$harness" BoardInfoDxeQemu; do
+  for image in "${loaded[@]}"; do
     grep -Eq "^Image 'FS0:\\\\$image\\.efi' loaded at [0-9A-F]+ - Success\$" \
       "$dir/console.log" || fail "the Shell did not report a successful entry of $image"
   done
   grep '^qemu-check: ' "$dir/console.log" | sed 's/^qemu-check: //' >"$dir/transcript.txt" || true
-  expected_transcript "$setup_line" >"$dir/expected.txt"
+  expected_transcript "$setup_line" "harness_${driver_from}_lines" >"$dir/expected.txt"
   if ! diff -u "$dir/expected.txt" "$dir/transcript.txt" >"$dir/transcript.diff"; then
     fail "the check lines differ from what QEMU's configuration implies:"
     cat "$dir/transcript.diff"
@@ -148,9 +185,10 @@ run_boot() {
   fi
 }
 
-run_boot with-setup QemuHarness "harness setup-variable set status=0x0"
+run_boot with-setup QemuHarness "harness setup-variable set status=0x0" volume
 # EFI_NOT_FOUND: the driver starts without a Setup variable and must still stay resident.
-run_boot without-setup QemuHarnessNoSetup "harness setup-variable probe status=0x800000000000000E"
+run_boot without-setup QemuHarnessNoSetup "harness setup-variable probe status=0x800000000000000E" \
+  shell
 
 if [[ $failures -gt 0 ]]; then
   echo "qemu-check: $failures failure(s); logs in $work"

@@ -10,6 +10,7 @@ namespace {
 
 PCD_PROTOCOL *mFirmwarePcd;
 PCD_PROTOCOL mHarnessPcd;
+EFI_HANDLE mPcdHandle;
 
 UINT32 EFIAPI HarnessGet32(UINTN TokenNumber) {
   for (const HARNESS_PCD_ANSWER &Answer : HARNESS_BRIDGE_ANSWERS) {
@@ -27,9 +28,9 @@ UINT8 EFIAPI HarnessGet8(UINTN TokenNumber) {
   return mFirmwarePcd->Get8(TokenNumber);
 }
 
-} // namespace
-
-EFI_STATUS InstallPcdOverride() {
+// Finds the firmware's interface and the handle that carries it, and builds the harness's
+// interface in front of it.
+EFI_STATUS PreparePcdOverride() {
   EFI_STATUS Status =
       gBS->LocateProtocol(&PCD_PROTOCOL_GUID, nullptr, reinterpret_cast<VOID **>(&mFirmwarePcd));
   if (EFI_ERROR(Status)) {
@@ -46,8 +47,28 @@ EFI_STATUS InstallPcdOverride() {
     return Status;
   }
   // The firmware has one PCD database, so one handle carries the protocol.
-  Status =
-      gBS->ReinstallProtocolInterface(Handles[0], &PCD_PROTOCOL_GUID, mFirmwarePcd, &mHarnessPcd);
+  mPcdHandle = Handles[0];
   gBS->FreePool(Handles);
-  return Status;
+  return EFI_SUCCESS;
+}
+
+} // namespace
+
+EFI_STATUS InstallPcdOverride() {
+  const EFI_STATUS Status = PreparePcdOverride();
+  return EFI_ERROR(Status) ? Status
+                           : gBS->ReinstallProtocolInterface(mPcdHandle, &PCD_PROTOCOL_GUID,
+                                                             mFirmwarePcd, &mHarnessPcd);
+}
+
+EFI_STATUS WithdrawFirmwarePcd() {
+  const EFI_STATUS Status = PreparePcdOverride();
+  return EFI_ERROR(Status)
+             ? Status
+             : gBS->UninstallProtocolInterface(mPcdHandle, &PCD_PROTOCOL_GUID, mFirmwarePcd);
+}
+
+EFI_STATUS InstallHarnessPcd() {
+  return gBS->InstallProtocolInterface(&mPcdHandle, &PCD_PROTOCOL_GUID, EFI_NATIVE_INTERFACE,
+                                       &mHarnessPcd);
 }
