@@ -13,6 +13,12 @@
 #include <sys/mman.h>
 
 namespace boardsim {
+
+struct DeviceWindow {
+  Emulator *emu;
+  uint64_t base;
+};
+
 namespace {
 
 constexpr uint64_t kPage = 4096;
@@ -120,20 +126,42 @@ void OnSpecial(uc_engine *uc, uint64_t address, uint32_t, void *user) {
   });
 }
 
-uint64_t OnMmioRead(uc_engine *, uint64_t offset, unsigned size, void *user) {
-  auto &emu = *static_cast<Emulator *>(user);
+// A window of device memory; accesses go to the machine model. Windows outside the device hole
+// are mapped when first touched and stay mapped: an access there that no device claims in the
+// current run is an access to unmapped memory.
+
+bool Unclaimed(uc_engine *uc, Emulator &emu, uc_mem_type type, uint64_t address) {
+  if (M().IsDeviceMemory(address))
+    return false;
+  emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, Reg(uc, UC_X86_REG_RIP)};
+  uc_emu_stop(uc);
+  return true;
+}
+
+uint64_t OnMmioRead(uc_engine *uc, uint64_t offset, unsigned size, void *user) {
+  auto &window = *static_cast<DeviceWindow *>(user);
   uint64_t value = ~uint64_t{0};
-  emu.Guarded([&] { value = M().MmioRead(kDeviceWindowBase + offset, size * 8); });
+  window.emu->Guarded([&] {
+    if (!Unclaimed(uc, *window.emu, UC_MEM_READ_UNMAPPED, window.base + offset))
+      value = M().MmioRead(window.base + offset, size * 8);
+  });
   return value;
 }
 
-void OnMmioWrite(uc_engine *, uint64_t offset, unsigned size, uint64_t value, void *user) {
-  auto &emu = *static_cast<Emulator *>(user);
-  emu.Guarded([&] { M().MmioWrite(kDeviceWindowBase + offset, size * 8, value); });
+void OnMmioWrite(uc_engine *uc, uint64_t offset, unsigned size, uint64_t value, void *user) {
+  auto &window = *static_cast<DeviceWindow *>(user);
+  window.emu->Guarded([&] {
+    if (!Unclaimed(uc, *window.emu, UC_MEM_WRITE_UNMAPPED, window.base + offset))
+      M().MmioWrite(window.base + offset, size * 8, value);
+  });
 }
 
 bool OnUnmapped(uc_engine *uc, uc_mem_type type, uint64_t address, int, int64_t, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
+  if (type != UC_MEM_FETCH_UNMAPPED && M().IsDeviceMemory(address)) {
+    emu.MapDeviceWindow(address & ~(kPage - 1), kPage);
+    return true; // the access is made again, now through the window
+  }
   emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, Reg(uc, UC_X86_REG_RIP)};
   return false;
 }
@@ -197,8 +225,7 @@ Emulator::Emulator() {
         "block hook");
   Check(uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void *>(OnInterrupt), this, 1, 0),
         "interrupt hook");
-  Check(uc_mmio_map(uc_, kDeviceWindowBase, kDeviceWindowSize, OnMmioRead, this, OnMmioWrite, this),
-        "device window");
+  MapDeviceWindow(kDeviceWindowBase, kDeviceWindowSize);
   Check(uc_mem_map(uc_, kReturnAddress, kPage, UC_PROT_READ | UC_PROT_EXEC), "return page");
   MapHostText();
 }
@@ -207,6 +234,13 @@ Emulator::~Emulator() {
   uc_close(uc_);
   for (auto [pages, size] : hostTextPages_)
     munmap(pages, size);
+}
+
+void Emulator::MapDeviceWindow(uint64_t base, uint64_t size) {
+  auto &window = deviceWindows_[base];
+  window = std::make_unique<DeviceWindow>(DeviceWindow{this, base});
+  Check(uc_mmio_map(uc_, base, size, OnMmioRead, window.get(), OnMmioWrite, window.get()),
+        "device window");
 }
 
 void Emulator::MapHostText() {

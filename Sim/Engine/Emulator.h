@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <exception>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace boardsim {
+
+struct DeviceWindow;
 
 // What stopped the processor, when it was not the end of the called function.
 struct GuestStop {
@@ -46,6 +49,8 @@ public:
   // Makes `module`'s code at `base` current: translations and instruction hooks of whatever
   // was there before are dropped. Cheap when the same module was there last time.
   void PlaceCode(uint64_t base, uint64_t size, const GuestModule *module);
+  // Device memory at [base, base + size): reads and writes reach the machine model.
+  void MapDeviceWindow(uint64_t base, uint64_t size);
 
   // Set by a hook, read after the emulation stops.
   GuestStop stop;
@@ -76,6 +81,7 @@ private:
   std::map<uint64_t, uint64_t> regions_;
   std::map<uint64_t, Placement> placements_;
   std::vector<std::pair<void *, size_t>> hostTextPages_;
+  std::map<uint64_t, std::unique_ptr<DeviceWindow>> deviceWindows_;
 };
 
 } // namespace boardsim
