@@ -8,8 +8,10 @@ namespace {
 // CLI11 does not wrap texts: the footers are laid out for an 80-column terminal here.
 constexpr const char *kMainFooter =
     R"(The modules BoardInfoPei, BoardInfoDxe and S3SaveSmm run as host builds of the
-same sources against simulated PEI, DXE and SMM services and board hardware.
-docs/board-file.md describes board files, docs/trace.md the trace.
+same sources against simulated PEI, DXE and SMM services and board hardware;
+with 'run --engine image' BoardInfoDxe.efi and S3SaveSmm.efi run themselves in
+an x64 emulator. docs/board-file.md describes board files, docs/trace.md the
+trace, docs/image-engine.md the image engine.
 Run 'boardsim run --help' or 'boardsim check --help' for each command.)";
 
 constexpr const char *kRunFooter =
