@@ -1,6 +1,8 @@
 #include "Core/Images.h"
 
 #include "Core/Simulator.h"
+#include "Engine/GuestModule.h"
+#include "Engine/ImageEngine.h"
 
 #include <map>
 
@@ -23,21 +25,45 @@ std::optional<ModuleKind> KindOfModule(const std::string &module) {
   return it->second;
 }
 
-Images::Images(Simulator &sim) : sim_(sim) {}
+bool ImageInstance::Contains(uintptr_t address) const {
+  return loaded ? loaded->Contains(address) : guest->Contains(address);
+}
+
+void *ImageInstance::Entry() const {
+  if (loaded)
+    return loaded->Entry();
+  return reinterpret_cast<void *>(guest->base + guest->module->EntryRva());
+}
+
+void *ImageInstance::Symbol(const char *name) const {
+  if (loaded)
+    return loaded->Symbol(name);
+  auto rva = guest->module->SymbolRva(name);
+  return rva ? reinterpret_cast<void *>(guest->base + *rva) : nullptr;
+}
+
+Images::Images(Simulator &sim, ImageEngine *engine) : sim_(sim), engine_(engine) {}
 
 Images::~Images() {
   for (auto &image : all_)
-    image->loaded->owner = nullptr;
+    if (image->loaded)
+      image->loaded->owner = nullptr;
 }
 
 ImageInstance &Images::Load(const std::string &module) {
   unsigned copy = 0;
   for (const auto &image : all_)
     copy += image->module == module;
-  LoadedImage &loaded = ImageLoader::Acquire(module, copy);
-  auto image = std::make_unique<ImageInstance>(ImageInstance{
-      module + "#" + std::to_string(copy + 1), module, *KindOfModule(module), &loaded, {}, false});
-  loaded.owner = image.get();
+  auto image = std::make_unique<ImageInstance>();
+  image->name = module + "#" + std::to_string(copy + 1);
+  image->module = module;
+  image->kind = *KindOfModule(module);
+  if (engine_ && image->kind != ModuleKind::Pei) {
+    engine_->Load(*image);
+  } else {
+    image->loaded = &ImageLoader::Acquire(module, copy);
+    image->loaded->owner = image.get();
+  }
   all_.push_back(std::move(image));
   return *all_.back();
 }
@@ -52,15 +78,22 @@ std::vector<Images::Range> Images::SmmImageRanges() const {
 
 void Images::Unload(ImageInstance &image) {
   image.unloaded = true;
+  if (image.guest)
+    engine_->Unload(image);
   sim_.Emit("unload", [&](Json &e) { e["image"] = image.name; });
 }
 
 ImageInstance *Images::OwnerOf(const void *code) const {
   auto address = reinterpret_cast<uintptr_t>(code);
   for (const auto &image : all_)
-    if (image->loaded->Contains(address))
+    if (image->Contains(address))
       return image.get();
   return nullptr;
+}
+
+uint64_t Images::CallGuest(ImageInstance &target, uint64_t code,
+                           std::initializer_list<uint64_t> args) {
+  return engine_->Call(target, code, args);
 }
 
 bool Images::Enter(const void *code, ImageInstance *&target) {
@@ -97,7 +130,7 @@ void Images::Frame::Leave() {
 
 // A PEIM runs from flash: its data cannot change. Report a write and undo it, as the flash would.
 void Images::CheckReadOnly(ImageInstance &image) {
-  if (image.kind != ModuleKind::Pei || !image.loaded->DataChanged())
+  if (!image.loaded || image.kind != ModuleKind::Pei || !image.loaded->DataChanged())
     return;
   sim_.Fault("write to read-only image " + image.name);
   image.loaded->Reset();
@@ -110,6 +143,10 @@ Json Images::Final() const {
     entry["image"] = image->name;
     entry["status"] = image->entryStatus ? Json(StatusName(*image->entryStatus)) : Json(nullptr);
     entry["unloaded"] = image->unloaded;
+    if (image->guest) {
+      entry["stack_size"] = image->guest->stackHi - image->guest->stackLo;
+      entry["stack_used"] = ImageEngine::StackUsed(*image->guest);
+    }
     list.push_back(std::move(entry));
   }
   return list;

@@ -8,6 +8,7 @@
 #include "Core/Status.h"
 #include "Core/Trace.h"
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,17 +18,32 @@
 namespace boardsim {
 
 class Simulator;
+class ImageEngine;
+class GuestModule;
 
 enum class ModuleKind { Pei, Dxe, Smm };
+
+// Where the image engine put a firmware image and its stack in board memory.
+struct GuestPlacement {
+  const GuestModule *module;
+  uint64_t base, size;
+  uint64_t stackLo, stackHi;
+  bool Contains(uint64_t address) const { return address >= base && address - base < size; }
+};
 
 struct ImageInstance {
   std::string name;   // "S3SaveSmm#2"
   std::string module; // "S3SaveSmm"
   ModuleKind kind;
-  LoadedImage *loaded;
+  LoadedImage *loaded = nullptr;       // a host image
+  std::optional<GuestPlacement> guest; // or a firmware image run by the image engine
   std::optional<Status> entryStatus;
   bool unloaded = false;
   Phase phase() const;
+  bool Contains(uintptr_t address) const;
+  void *Entry() const;
+  // Where a named global of the module lives (for build-time settings), or nullptr.
+  void *Symbol(const char *name) const;
 };
 
 // Which kind of image a module is, or nullopt for an unknown module name.
@@ -35,7 +51,8 @@ std::optional<ModuleKind> KindOfModule(const std::string &module);
 
 class Images {
 public:
-  explicit Images(Simulator &sim);
+  // With an engine, the x64 modules run as firmware images; BoardInfoPei stays a host image.
+  Images(Simulator &sim, ImageEngine *engine);
   ~Images();
 
   // A new instance of `module`, loaded and reset, not yet started.
@@ -54,6 +71,14 @@ public:
     if (!Enter(reinterpret_cast<const void *>(fn), target))
       return fallback;
     Frame frame(*this, target);
+    if (target && target->guest) {
+      uint64_t word = CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...});
+      frame.Leave();
+      if constexpr (!std::is_void_v<R>)
+        return static_cast<R>(word);
+      else
+        return;
+    }
     if constexpr (std::is_void_v<R>) {
       fn(args...);
       frame.Leave();
@@ -68,7 +93,10 @@ public:
     if (!Enter(reinterpret_cast<const void *>(fn), target))
       return;
     Frame frame(*this, target);
-    fn(args...);
+    if (target && target->guest)
+      CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...});
+    else
+      fn(args...);
     frame.Leave();
   }
 
@@ -96,9 +124,18 @@ private:
     bool pushed_;
   };
   bool Enter(const void *code, ImageInstance *&target);
+  // An argument as the register or stack slot that carries it.
+  template <typename T> static uint64_t Word(T value) {
+    if constexpr (std::is_pointer_v<T>)
+      return reinterpret_cast<uint64_t>(value);
+    else
+      return static_cast<uint64_t>(value);
+  }
+  uint64_t CallGuest(ImageInstance &target, uint64_t code, std::initializer_list<uint64_t> args);
   void CheckReadOnly(ImageInstance &image);
 
   Simulator &sim_;
+  ImageEngine *engine_;
   std::vector<std::unique_ptr<ImageInstance>> all_;
   std::vector<ImageInstance *> stack_;
 };

@@ -82,7 +82,7 @@ Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
   region_ = MapRegion(regionSize_);
   uint8_t *cursor = region_;
   for (int i = 0; i < 4; ++i) {
-    pools_[i] = {cursor, cursor + sizes[i], cursor};
+    pools_[i] = {cursor, cursor + sizes[i], cursor, cursor + sizes[i]};
     cursor += sizes[i];
   }
   Poison(region_, regionSize_);
@@ -120,6 +120,20 @@ bool Memory::Free(Space space, void *block) {
   Poison(block, it->second.size);
   live_.erase(it);
   return true;
+}
+
+Memory::Range Memory::PoolRange(Space space) const {
+  const Pool &pool = pools_[static_cast<int>(space)];
+  return {reinterpret_cast<uint64_t>(pool.begin), static_cast<uint64_t>(pool.top - pool.begin)};
+}
+
+void *Memory::ReserveTop(Space space, size_t size) {
+  Pool &pool = pools_[static_cast<int>(space)];
+  if (size % 4096 != 0 || size > static_cast<size_t>(pool.end - pool.next))
+    return nullptr;
+  pool.end -= size;
+  Unpoison(pool.end, size);
+  return pool.end;
 }
 
 bool Memory::Owns(Space space, const void *block) const {

@@ -36,11 +36,24 @@ public:
   uint64_t SmramSize() const { return smramSize_; }
   bool InSmram(uint64_t address) const;
 
+  // The whole mapping that holds every space, and one space's pool as first laid out.
+  struct Range {
+    uint64_t begin;
+    uint64_t size;
+  };
+  Range Region() const { return {reinterpret_cast<uint64_t>(region_), regionSize_}; }
+  Range PoolRange(Space space) const;
+  // Takes `size` bytes (a multiple of 4 KiB) off the top of a space's pool, for memory the
+  // platform keeps for itself (image-engine images and stacks); pool addresses stay as they are.
+  // nullptr when the pool cannot spare them.
+  void *ReserveTop(Space space, size_t size);
+
 private:
   struct Pool {
     uint8_t *begin;
     uint8_t *end;
     uint8_t *next;
+    uint8_t *top; // end as first laid out, before any ReserveTop
   };
   struct Block {
     Space space;

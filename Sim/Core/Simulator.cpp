@@ -4,6 +4,7 @@
 #include "Core/Images.h"
 #include "Devices/Machine.h"
 #include "Dxe/DxeCore.h"
+#include "Engine/ImageEngine.h"
 #include "Pei/PeiCore.h"
 #include "Services/PcdDatabase.h"
 #include "Services/VariableStore.h"
@@ -50,6 +51,11 @@ Phase StepPhase(const BootStep &step) {
 
 } // namespace
 
+const char *OutcomeName(Outcome outcome) {
+  static constexpr const char *kNames[] = {"completed", "halted", "crashed"};
+  return kNames[static_cast<int>(outcome)];
+}
+
 Simulator &Simulator::Current() {
   return *tCurrent;
 }
@@ -72,7 +78,11 @@ Simulator::Simulator(const Board &board, SimOptions options)
   if (board_.setup.present)
     variables_->Set(SETUP_VARIABLE_NAME, SETUP_VARIABLE_GUID, board_.setup.data, kSetupAttributes);
   machine_ = std::make_unique<Machine>(*this, board_);
-  images_ = std::make_unique<Images>(*this);
+  if (options.engine == Engine::Image)
+    engine_ = std::make_unique<ImageEngine>(*this, options.imageDirectory.empty()
+                                                       ? ImageEngine::DefaultDirectory()
+                                                       : options.imageDirectory);
+  images_ = std::make_unique<Images>(*this, engine_.get());
   pei_ = std::make_unique<PeiCore>(*this);
   dxe_ = std::make_unique<DxeCore>(*this);
   smm_ = std::make_unique<SmmCore>(*this);
@@ -84,6 +94,7 @@ Simulator::~Simulator() {
   dxe_.reset();
   pei_.reset();
   images_.reset();
+  engine_.reset();
 }
 
 Phase Simulator::CurrentPhase() const {
@@ -134,6 +145,8 @@ RunResult Simulator::Run() {
     }
   } catch (const RunHalted &) {
     outcome = Outcome::Halted;
+  } catch (const RunCrashed &) {
+    outcome = Outcome::Crashed;
   }
   RunResult result{outcome, Final(outcome)};
   if (trace_.On()) {
@@ -186,7 +199,7 @@ Json Simulator::Final(Outcome outcome) {
   final["phase"] = PhaseName(stepPhase_);
   final["image"] = "platform";
   final["ev"] = "final";
-  final["outcome"] = outcome == Outcome::Completed ? "completed" : "halted";
+  final["outcome"] = OutcomeName(outcome);
   final["pcd"] = pcd_->Final();
   machine_->FillFinal(final);
   smm_->FillFinal(final);

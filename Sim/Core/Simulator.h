@@ -20,13 +20,21 @@ class VariableStore;
 class PeiCore;
 class DxeCore;
 class SmmCore;
+class ImageEngine;
 struct ImageInstance;
 
 // Thrown to end a run whose processor is stopped for good (an error stop nobody released). It
 // unwinds through module code back to the boot-script runner.
 struct RunHalted {};
+// Thrown to end a run whose image code faulted in the processor (image engine): the `fault`
+// event says where; nothing can safely go on.
+struct RunCrashed {};
 
-enum class Outcome { Completed, Halted };
+enum class Outcome { Completed, Halted, Crashed };
+const char *OutcomeName(Outcome outcome);
+
+// Which code runs the x64 modules: their host builds, or the firmware images themselves.
+enum class Engine { Host, Image };
 
 struct RunResult {
   Outcome outcome = Outcome::Completed;
@@ -36,6 +44,8 @@ struct RunResult {
 struct SimOptions {
   bool captureTrace = false;        // keep every event in memory
   std::ostream *traceOut = nullptr; // and/or stream them as JSON Lines
+  Engine engine = Engine::Host;
+  std::string imageDirectory; // image engine: the folder of the .efi files ("" = the build's)
 };
 
 class Simulator {
@@ -53,6 +63,7 @@ public:
   Memory &memory() { return memory_; }
   Machine &machine() { return *machine_; }
   Images &images() { return *images_; }
+  ImageEngine *engine() { return engine_.get(); }
   Faults &faults() { return *faults_; }
   PcdDatabase &pcd() { return *pcd_; }
   VariableStore &variables() { return *variables_; }
@@ -110,6 +121,7 @@ private:
   std::unique_ptr<PcdDatabase> pcd_;
   std::unique_ptr<VariableStore> variables_;
   std::unique_ptr<Machine> machine_;
+  std::unique_ptr<ImageEngine> engine_;
   std::unique_ptr<Images> images_;
   std::unique_ptr<PeiCore> pei_;
   std::unique_ptr<DxeCore> dxe_;

@@ -53,7 +53,7 @@ void DxeCore::AddConfigurationTable(const EFI_GUID &guid, void *table) {
 }
 
 void DxeCore::StartImage(ImageInstance &image) {
-  auto entry = reinterpret_cast<EFI_IMAGE_ENTRY_POINT>(image.loaded->Entry());
+  auto entry = reinterpret_cast<EFI_IMAGE_ENTRY_POINT>(image.Entry());
   Status status =
       sim_.images().Call(entry, EFI_LOAD_ERROR, static_cast<EFI_HANDLE>(&image), systemTable_);
   image.entryStatus = status;

@@ -61,7 +61,7 @@ std::string RenderOutcome(const Board &board, const RunResult &result) {
     const auto code = uint32_t(stops.back().get<uint64_t>());
     text += "halted in error stop " + Hex32(code) + " (" + ErrorStopMeaning(code) + ")";
   } else {
-    text += result.outcome == Outcome::Halted ? "halted" : "completed";
+    text += OutcomeName(result.outcome);
   }
   text += " after " + Duration(U64(final, "t_us")) + " of simulated time";
   const Json &images = final.value("images", Json::array());

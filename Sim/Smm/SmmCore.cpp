@@ -23,7 +23,7 @@ namespace {
 constexpr size_t kMaxHeapNodes = 4096;
 
 // The build-time settings of S3SaveSmm that the board says the image was built with.
-void ApplyBuildSettings(Simulator &sim, LoadedImage &image) {
+void ApplyBuildSettings(Simulator &sim, const ImageInstance &image) {
   const S3SaveSmmSettings &settings = sim.board().s3savesmm;
   auto write = [&](const char *symbol, const auto &value) {
     if (void *address = image.Symbol(symbol))
@@ -72,7 +72,7 @@ void SmmCore::Start() {
 }
 
 void SmmCore::Dispatch(ImageInstance &image) {
-  ApplyBuildSettings(sim_, *image.loaded);
+  ApplyBuildSettings(sim_, image);
   sim_.dxe().StartImage(image);
 }
 

@@ -42,6 +42,8 @@ int RunCommand(const RunOptions &options) {
     SimOptions simOptions;
     simOptions.captureTrace = !options.quiet && !options.json;
     simOptions.traceOut = options.tracePath ? &traceFile : nullptr;
+    simOptions.engine = options.engine == "image" ? Engine::Image : Engine::Host;
+    simOptions.imageDirectory = options.imageDirectory.value_or("");
     Simulator sim(*board, simOptions);
     RunResult result = sim.Run();
     if (options.json)
@@ -50,7 +52,8 @@ int RunCommand(const RunOptions &options) {
       std::cout << RenderOutcome(*board, result);
     else
       std::cout << RenderReport(*board, result, sim.trace().Events());
-    return result.outcome == Outcome::Completed ? 0 : 2;
+    static constexpr int kExitStatus[] = {0, 2, 3}; // completed, halted, crashed
+    return kExitStatus[static_cast<int>(result.outcome)];
   } catch (const std::runtime_error &error) {
     std::cerr << "boardsim: " << error.what() << '\n';
     return 1;

@@ -8,8 +8,10 @@ namespace {
 // CLI11 does not wrap texts: the footers are laid out for an 80-column terminal here.
 constexpr const char *kMainFooter =
     R"(The modules BoardInfoPei, BoardInfoDxe and S3SaveSmm run as host builds of the
-same sources against simulated PEI, DXE and SMM services and board hardware.
-docs/board-file.md describes board files, docs/trace.md the trace.
+same sources against simulated PEI, DXE and SMM services and board hardware;
+with 'run --engine image' BoardInfoDxe.efi and S3SaveSmm.efi run themselves in
+an x64 emulator. docs/board-file.md describes board files, docs/trace.md the
+trace, docs/image-engine.md the image engine.
 Run 'boardsim run --help' or 'boardsim check --help' for each command.)";
 
 constexpr const char *kRunFooter =
@@ -24,11 +26,14 @@ Exit status:
   1  the board file is unusable, or the module images are missing
      (BOARDSIM_MODULE_DIR names the folder that holds the .so files)
   2  the run halted in an error stop
+  3  the run crashed: image code faulted (image engine; the fault event says
+     where)
 
 Examples:
   boardsim run
   boardsim run boards/default.toml --trace default.jsonl
-  boardsim run my-board.toml --quiet)";
+  boardsim run my-board.toml --quiet
+  boardsim run boards/smm-normal.toml --engine image)";
 
 constexpr const char *kCheckFooter =
     R"(Every problem is listed with its file, line, column, key and a hint, then one
@@ -53,6 +58,13 @@ int main(int argc, char **argv) {
       ->type_name("FILE");
   runCommand->add_flag("-q,--quiet", run.quiet, "print only the outcome line");
   runCommand->add_flag("--json", run.json, "print only the final state, as JSON");
+  runCommand->add_option("--engine", run.engine, "host (default) or image")
+      ->check(CLI::IsMember({"host", "image"}))
+      ->type_name("ENGINE");
+  runCommand
+      ->add_option("--images", run.imageDirectory,
+                   "image engine: folder of the .efi/.map files; default: the build's")
+      ->type_name("DIR");
 
   std::vector<std::string> boards;
   CLI::App *checkCommand = app.add_subcommand("check", "Check board files without booting them");

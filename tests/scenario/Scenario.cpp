@@ -1,6 +1,18 @@
 #include "Scenario.h"
 
+#include <cstdlib>
+#include <string_view>
+
 namespace boardsim::testing {
+namespace {
+
+// BOARDSIM_ENGINE=image runs every scenario with the firmware images instead of the host builds.
+Engine ScenarioEngine() {
+  const char *engine = std::getenv("BOARDSIM_ENGINE");
+  return engine && std::string_view(engine) == "image" ? Engine::Image : Engine::Host;
+}
+
+} // namespace
 
 Scenario::Scenario(std::string_view boardText) {
   LoadResult loaded = ParseBoardText(boardText, "scenario.toml");
@@ -10,6 +22,7 @@ Scenario::Scenario(std::string_view boardText) {
     return;
   SimOptions options;
   options.captureTrace = true;
+  options.engine = ScenarioEngine();
   Simulator sim(*loaded.board, options);
   result_ = sim.Run();
   events_ = sim.trace().Events();

@@ -1,0 +1,258 @@
+#include "Engine/ImageEngine.h"
+
+#include "Core/Simulator.h"
+#include "Engine/Emulator.h"
+#include "Engine/GuestModule.h"
+#include "Engine/SpecialInstructions.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#ifndef BOARDSIM_DEFAULT_IMAGE_DIR
+#define BOARDSIM_DEFAULT_IMAGE_DIR "images"
+#endif
+
+namespace boardsim {
+namespace {
+
+constexpr uint64_t kKiB = 1024;
+constexpr uint64_t kGuard = 4 * kKiB;       // unmapped page below each stack
+constexpr uint64_t kImageSpace = 32 * kKiB; // room for one image (the budgets are 4 and 16 KiB)
+constexpr unsigned kSlots = 4;              // image instances per space
+// Stack sizes as a DXE core and an SMM core give them.
+constexpr uint64_t kDxeStack = 64 * kKiB;
+constexpr uint64_t kSmmStack = 16 * kKiB;
+constexpr uint8_t kStackFill = 0x5A;
+constexpr uint8_t kUndefined[2] = {0x0F, 0x0B}; // UD2
+// Room left below a suspended frame's stack pointer before a nested call's frame.
+constexpr uint64_t kNestedGap = 128;
+
+uint64_t SlotSize(uint64_t stack) {
+  return kGuard + stack + kImageSpace;
+}
+uint64_t Reg(uc_engine *uc, int reg) {
+  uint64_t value = 0;
+  uc_reg_read(uc, reg, &value);
+  return value;
+}
+void SetReg(uc_engine *uc, int reg, uint64_t value) {
+  uc_reg_write(uc, reg, &value);
+}
+
+// An area that holds kSlots of [guard][stack][image], off the top of a space's pool.
+uint64_t Reserve(Memory &memory, Space space, uint64_t stack, const char *what) {
+  void *base = memory.ReserveTop(space, kSlots * SlotSize(stack));
+  if (!base)
+    throw std::runtime_error(std::string("the image engine needs ") +
+                             std::to_string(kSlots * SlotSize(stack) / kKiB) + " KiB of " + what +
+                             " for images and stacks; give the board more (for SMRAM, raise "
+                             "[smm] smram_size)");
+  return reinterpret_cast<uint64_t>(base);
+}
+
+const char *AccessName(uc_mem_type type) {
+  switch (type) {
+  case UC_MEM_WRITE_UNMAPPED:
+    return "write to";
+  case UC_MEM_FETCH_UNMAPPED:
+    return "call or jump to";
+  default:
+    return "read of";
+  }
+}
+
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+} // namespace
+
+std::string ImageEngine::DefaultDirectory() {
+  if (const char *dir = std::getenv("BOARDSIM_IMAGE_DIR"))
+    return dir;
+  return BOARDSIM_DEFAULT_IMAGE_DIR;
+}
+
+ImageEngine::ImageEngine(Simulator &sim, std::string imageDirectory)
+    : sim_(sim), directory_(std::move(imageDirectory)) {
+  Memory &memory = sim.memory();
+  boot_ = {Reserve(memory, Space::Boot, kDxeStack, "boot-services memory"), kDxeStack, 0};
+  smram_ = {Reserve(memory, Space::Smram, kSmmStack, "SMRAM"), kSmmStack, 0};
+  std::vector<std::pair<uint64_t, uint64_t>> guards;
+  for (const Area *area : {&boot_, &smram_})
+    for (unsigned i = 0; i < kSlots; ++i) {
+      const uint64_t guard = area->base + i * SlotSize(area->stackSize);
+      guards.emplace_back(guard, guard + kGuard);
+    }
+  std::sort(guards.begin(), guards.end());
+  const Memory::Range region = memory.Region();
+  Emulator::Get().MapRegion(region.begin, region.size, guards);
+}
+
+ImageEngine::Area &ImageEngine::AreaFor(const ImageInstance &image) {
+  return image.kind == ModuleKind::Smm ? smram_ : boot_;
+}
+
+void ImageEngine::Load(ImageInstance &image) {
+  const GuestModule &module = GuestModule::Get(directory_, image.module);
+  Area &area = AreaFor(image);
+  if (area.used == kSlots)
+    throw std::runtime_error("the image engine runs at most " + std::to_string(kSlots) +
+                             " instances of each kind of image; the boot script dispatches more");
+  if (module.SizeOfImage() > kImageSpace)
+    throw std::runtime_error(module.Name() + ".efi needs " + std::to_string(module.SizeOfImage()) +
+                             " bytes, more than the image engine's " + std::to_string(kImageSpace) +
+                             " per image");
+  const uint64_t slot = area.base + area.used++ * SlotSize(area.stackSize);
+  const uint64_t stackLo = slot + kGuard, base = stackLo + area.stackSize;
+  const std::vector<uint8_t> &bytes = module.RelocatedFor(base);
+  std::memcpy(reinterpret_cast<void *>(base), bytes.data(), bytes.size());
+  std::memset(reinterpret_cast<void *>(stackLo), kStackFill, area.stackSize);
+  Emulator::Get().PlaceCode(base, kImageSpace, &module);
+  image.guest = GuestPlacement{&module, base, module.SizeOfImage(), stackLo, base};
+}
+
+void ImageEngine::Unload(ImageInstance &image) {
+  const GuestPlacement &guest = *image.guest;
+  auto *bytes = reinterpret_cast<uint8_t *>(guest.base);
+  for (uint64_t i = 0; i + 1 < kImageSpace; i += 2)
+    std::memcpy(bytes + i, kUndefined, 2);
+  Emulator::Get().PlaceCode(guest.base, kImageSpace, nullptr);
+}
+
+uint64_t ImageEngine::StackUsed(const GuestPlacement &guest) {
+  const auto *stack = reinterpret_cast<const uint8_t *>(guest.stackLo);
+  uint64_t untouched = 0;
+  while (untouched < guest.stackHi - guest.stackLo && stack[untouched] == kStackFill)
+    ++untouched;
+  return guest.stackHi - guest.stackLo - untouched;
+}
+
+// The image's own stack, below any frame of it that a nested call interrupted.
+uint64_t ImageEngine::StackFor(const ImageInstance &image) const {
+  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
+    if (it->image == &image)
+      return it->suspendedRsp - kNestedGap;
+  return image.guest->stackHi;
+}
+
+uint64_t ImageEngine::Call(ImageInstance &image, uint64_t code,
+                           std::initializer_list<uint64_t> args) {
+  Emulator &emu = Emulator::Get();
+  uc_engine *uc = emu.uc();
+  const bool nested = !frames_.empty();
+  uc_context *saved = nullptr;
+  if (nested) {
+    uc_context_alloc(uc, &saved);
+    uc_context_save(uc, saved);
+    frames_.back().suspendedRsp = Reg(uc, UC_X86_REG_RSP);
+  } else {
+    emu.blocks = 0;
+    emu.stop = {};
+    emu.pending = nullptr;
+  }
+  // Shadow space and stack arguments, 16-byte aligned, then the return address.
+  const size_t stackArgs = args.size() > 4 ? args.size() - 4 : 0;
+  uint64_t rsp = StackFor(image) & ~uint64_t{15};
+  rsp -= (32 + 8 * stackArgs + 15) & ~uint64_t{15};
+  rsp -= 8;
+  const uint64_t returnAddress = Emulator::kReturnAddress;
+  std::memcpy(reinterpret_cast<void *>(rsp), &returnAddress, 8);
+  constexpr int kArgRegs[4] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8, UC_X86_REG_R9};
+  size_t i = 0;
+  for (uint64_t arg : args) {
+    if (i < 4)
+      SetReg(uc, kArgRegs[i], arg);
+    else
+      std::memcpy(reinterpret_cast<void *>(rsp + 8 + 32 + 8 * (i - 4)), &arg, 8);
+    ++i;
+  }
+  SetReg(uc, UC_X86_REG_RSP, rsp);
+
+  frames_.push_back({&image, 0});
+  const uc_err err = uc_emu_start(uc, code, Emulator::kReturnAddress, 0, 0);
+  frames_.pop_back();
+  const uint64_t result = Reg(uc, UC_X86_REG_RAX);
+  const bool finished = err == UC_ERR_OK && emu.stop.kind == GuestStop::Kind::None &&
+                        Reg(uc, UC_X86_REG_RIP) == Emulator::kReturnAddress;
+  if (saved) {
+    if (finished || emu.pending)
+      uc_context_restore(uc, saved);
+    uc_context_free(saved);
+  }
+  if (emu.pending) {
+    std::exception_ptr pending = emu.pending;
+    if (!nested)
+      emu.pending = nullptr;
+    std::rethrow_exception(pending);
+  }
+  if (!finished)
+    Crash(image, err);
+  return result;
+}
+
+void ImageEngine::Crash(const ImageInstance &image, int errCode) {
+  Emulator &emu = Emulator::Get();
+  uc_engine *uc = emu.uc();
+  const auto err = static_cast<uc_err>(errCode);
+  const GuestStop stop = emu.stop;
+  const uint64_t rip = stop.kind == GuestStop::Kind::None ? Reg(uc, UC_X86_REG_RIP) : stop.rip;
+  const uint64_t rsp = Reg(uc, UC_X86_REG_RSP);
+  Images &images = sim_.images();
+  auto *owner = images.OwnerOf(reinterpret_cast<const void *>(rip));
+  uint64_t where = rip;
+  // A jump into nowhere: the caller is the place to name.
+  if (!owner && sim_.memory().InRam(rsp, 8)) {
+    std::memcpy(&where, reinterpret_cast<const void *>(rsp), 8);
+    owner = images.OwnerOf(reinterpret_cast<const void *>(where));
+  }
+
+  std::string what;
+  if (stop.kind == GuestStop::Kind::StepBudget) {
+    what = "step budget of " + std::to_string(Emulator::kStepBudget) +
+           " basic blocks exceeded in " + image.name + " (an endless loop)";
+  } else if (stop.kind == GuestStop::Kind::Interrupt) {
+    what = "processor exception " + std::to_string(stop.interrupt);
+  } else if (owner && owner->unloaded && owner->guest->Contains(rip)) {
+    what = "call into unloaded image " + owner->name;
+  } else if (stop.kind == GuestStop::Kind::Unmapped) {
+    const ImageInstance *stackOwner = nullptr;
+    for (const auto &candidate : images.All())
+      if (candidate->guest && stop.address < candidate->guest->stackLo &&
+          stop.address + kGuard >= candidate->guest->stackLo)
+        stackOwner = candidate.get();
+    what = stackOwner
+               ? "stack overflow in " + stackOwner->name + " (" +
+                     std::to_string(stackOwner->guest->stackHi - stackOwner->guest->stackLo) +
+                     "-byte stack)"
+               : std::string(AccessName(stop.access)) + " unmapped memory at " + Hex(stop.address);
+  } else if (err == UC_ERR_INSN_INVALID) {
+    what = "undefined instruction";
+  } else {
+    what = std::string("processor stopped: ") + uc_strerror(err);
+  }
+  sim_.Emit("fault", [&](Json &e) {
+    e["what"] = what;
+    e["rip"] = rip;
+    if (stop.kind == GuestStop::Kind::Unmapped)
+      e["address"] = stop.address;
+    if (owner && owner->guest) {
+      const auto offset = static_cast<uint32_t>(where - owner->guest->base);
+      const std::string function = owner->guest->module->FunctionAt(offset);
+      e["in_image"] = owner->name;
+      e["offset"] = offset;
+      e["function"] = function.empty() ? Json(nullptr) : Json(function);
+      // Unicorn 2.0.1 reports a memory fault at the start of the faulting basic block, so the
+      // instruction is named only where RIP is exact.
+      if (owner->guest->Contains(where) && !owner->unloaded &&
+          stop.kind != GuestStop::Kind::Unmapped)
+        e["instruction"] = DescribeInstruction(reinterpret_cast<const uint8_t *>(where), 16, where);
+    }
+  });
+  throw RunCrashed{};
+}
+
+} // namespace boardsim

@@ -1,0 +1,67 @@
+// Every board of boards/ boots once with the host builds of the modules and once with the
+// firmware images; after normalisation the traces must agree event by event.
+#include "TraceNormalisation.h"
+
+#include "Board/BoardParser.h"
+#include "Core/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace boardsim::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> BoardFiles() {
+  std::vector<std::string> files;
+  for (const auto &entry : fs::directory_iterator(fs::path(BOARDFW_SOURCE_DIR) / "boards"))
+    if (entry.path().extension() == ".toml")
+      files.push_back(entry.path().stem().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<Json> Boot(const Board &board, Engine engine) {
+  SimOptions options;
+  options.captureTrace = true;
+  options.engine = engine;
+  Simulator sim(board, options);
+  RunResult result = sim.Run();
+  // The image engine must have run the x64 modules itself, not their host builds.
+  if (engine == Engine::Image)
+    for (const Json &loaded : result.final["images"])
+      if (loaded["image"].get<std::string>().rfind("BoardInfoPei", 0) != 0)
+        EXPECT_GT(loaded.value("stack_used", 0), 0) << loaded.dump();
+  return NormaliseTrace(sim.trace().Events());
+}
+
+class EngineDiff : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EngineDiff, TracesAgreeEventByEvent) {
+  LoadResult loaded =
+      LoadBoardFile((fs::path(BOARDFW_SOURCE_DIR) / "boards" / (GetParam() + ".toml")).string());
+  ASSERT_TRUE(loaded.board) << GetParam() << " does not load";
+  const std::vector<Json> host = Boot(*loaded.board, Engine::Host);
+  const std::vector<Json> image = Boot(*loaded.board, Engine::Image);
+  const size_t common = std::min(host.size(), image.size());
+  for (size_t i = 0; i < common; ++i)
+    ASSERT_EQ(host[i], image[i]) << "first difference at event " << i
+                                 << "\n  host:  " << host[i].dump()
+                                 << "\n  image: " << image[i].dump();
+  ASSERT_EQ(host.size(), image.size()) << "one trace ends early; next event: "
+                                       << (host.size() > common ? host : image)[common].dump();
+  EXPECT_EQ(host.back().value("outcome", ""), image.back().value("outcome", ""));
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, EngineDiff, ::testing::ValuesIn(BoardFiles()),
+                         [](const ::testing::TestParamInfo<std::string> &info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+} // namespace
+} // namespace boardsim::testing
