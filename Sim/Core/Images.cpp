@@ -72,7 +72,8 @@ std::vector<Images::Range> Images::SmmImageRanges() const {
   std::vector<Range> ranges;
   for (const auto &image : all_)
     if (image->kind == ModuleKind::Smm && !image->unloaded)
-      ranges.push_back({image->loaded->Base(), image->loaded->Size()});
+      ranges.push_back(image->loaded ? Range{image->loaded->Base(), image->loaded->Size()}
+                                     : Range{image->guest->base, image->guest->size});
   return ranges;
 }
 
