@@ -4,6 +4,7 @@
 #include "Engine/GuestModule.h"
 #include "Engine/ImageEngine.h"
 
+#include <cstdio>
 #include <map>
 
 namespace boardsim {
@@ -127,6 +128,18 @@ void Images::Frame::Leave() {
   images_.stack_.pop_back();
   pushed_ = false;
   images_.CheckReadOnly(*target_);
+  images_.CheckPoolGuards(*target_);
+}
+
+// A write past either end of a pool block, seen when the call that made it returns.
+void Images::CheckPoolGuards(const ImageInstance &image) {
+  for (const Memory::Overrun &overrun : sim_.memory().TakeOverruns()) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s wrote past the %zu-byte %s pool block at 0x%llX",
+                  image.name.c_str(), overrun.size, SpaceName(overrun.space),
+                  static_cast<unsigned long long>(overrun.address));
+    sim_.Fault(text);
+  }
 }
 
 // A PEIM runs from flash: its data cannot change. Report a write and undo it, as the flash would.

@@ -133,6 +133,7 @@ private:
   }
   uint64_t CallGuest(ImageInstance &target, uint64_t code, std::initializer_list<uint64_t> args);
   void CheckReadOnly(ImageInstance &image);
+  void CheckPoolGuards(const ImageInstance &image);
 
   Simulator &sim_;
   ImageEngine *engine_;

@@ -22,6 +22,9 @@ namespace {
 
 constexpr size_t kRedZone = 16;
 constexpr uint8_t kFreshPoolByte = 0xAF;
+// What the red zones hold: a write past either end of a block changes it, in every build and in
+// both engines (image code writes guest memory without AddressSanitizer seeing it).
+constexpr uint8_t kGuardByte = 0xFD;
 constexpr size_t kAlign = 16;
 constexpr size_t kMiB = 1024 * 1024;
 // Pool sizes of the general spaces; SMRAM takes what the board gives it.
@@ -109,14 +112,49 @@ void *Memory::Allocate(Space space, size_t size) {
   Unpoison(block, size);
   // Firmware pools hand out uninitialised memory: make a module that forgets to clear it visible.
   std::memset(block, space == Space::Platform ? 0 : kFreshPoolByte, size);
+  PaintGuards(block, size);
   live_[block] = {space, size};
   return block;
+}
+
+void Memory::PaintGuards(uint8_t *block, size_t size) {
+  for (uint8_t *guard : {block - kRedZone, block + size}) {
+    Unpoison(guard, kRedZone);
+    std::memset(guard, kGuardByte, kRedZone);
+    Poison(guard, kRedZone);
+  }
+}
+
+bool Memory::GuardsIntact(const uint8_t *block, size_t size) const {
+  bool intact = true;
+  for (const uint8_t *guard : {block - kRedZone, block + size}) {
+    Unpoison(guard, kRedZone);
+    for (size_t i = 0; i < kRedZone; ++i)
+      intact &= guard[i] == kGuardByte;
+    Poison(guard, kRedZone);
+  }
+  return intact;
+}
+
+std::vector<Memory::Overrun> Memory::TakeOverruns() {
+  std::vector<Overrun> overruns = std::move(freedOverruns_);
+  freedOverruns_.clear();
+  for (const auto &[begin, block] : live_) {
+    auto *bytes = static_cast<uint8_t *>(const_cast<void *>(begin));
+    if (!GuardsIntact(bytes, block.size)) {
+      overruns.push_back({block.space, reinterpret_cast<uint64_t>(begin), block.size});
+      PaintGuards(bytes, block.size);
+    }
+  }
+  return overruns;
 }
 
 bool Memory::Free(Space space, void *block) {
   auto it = live_.find(block);
   if (it == live_.end() || it->second.space != space)
     return false;
+  if (!GuardsIntact(static_cast<const uint8_t *>(block), it->second.size))
+    freedOverruns_.push_back({space, reinterpret_cast<uint64_t>(block), it->second.size});
   Poison(block, it->second.size);
   live_.erase(it);
   return true;

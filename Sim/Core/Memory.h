@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 namespace boardsim {
 
@@ -27,6 +28,15 @@ public:
   bool Free(Space space, void *block);
   // The space whose pool holds the live block at `address`, if any.
   bool Owns(Space space, const void *block) const;
+
+  // Blocks whose red zones were written since the last call: live ones (each reported once, then
+  // repainted) and ones found so when they were freed.
+  struct Overrun {
+    Space space;
+    uint64_t address;
+    size_t size;
+  };
+  std::vector<Overrun> TakeOverruns();
 
   bool InRam(uint64_t address, uint64_t length) const;
   // InRam, and (in the sanitizer build) not a red zone or freed block: what the simulator itself
@@ -60,12 +70,15 @@ private:
     size_t size;
   };
   uint64_t Base(Space space) const;
+  void PaintGuards(uint8_t *block, size_t size);
+  bool GuardsIntact(const uint8_t *block, size_t size) const;
 
   uint8_t *region_ = nullptr;
   size_t regionSize_ = 0;
   uint64_t smramSize_;
   Pool pools_[4]{};
   std::map<const void *, Block> live_;
+  std::vector<Overrun> freedOverruns_; // found when the block was freed, not yet taken
 };
 
 } // namespace boardsim

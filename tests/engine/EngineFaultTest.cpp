@@ -43,5 +43,29 @@ PcdS3CommunicationBuffer = 0x10000
   EXPECT_EQ(result.final["images"].size(), 3u);
 }
 
+// An end mark written just past a 256-byte S3 table lands in the pool's guard bytes. Image code
+// writes guest memory unseen by AddressSanitizer; the run reports the write when the callback
+// returns, and goes on. (The host engine reports it the same way in a build without the
+// sanitizer, which stops the sanitizer build at the write itself.)
+TEST(EngineFault, WritePastAPoolBlockIsAFault) {
+  std::vector<Json> events;
+  RunResult result = RunImageEngine(R"([[boot]]
+dispatch = "S3SaveSmm"
+[[boot]]
+build_s3_table = { terminator_offset = 0x100 }
+[[boot]]
+signal = "ready_to_boot"
+)",
+                                    events);
+  EXPECT_EQ(result.outcome, Outcome::Completed);
+  std::vector<std::string> faults;
+  for (const Json &e : events)
+    if (e["ev"] == "fault")
+      faults.push_back(e["what"]);
+  ASSERT_EQ(faults.size(), 1u);
+  EXPECT_EQ(faults[0].rfind("S3SaveSmm#1 wrote past the 256-byte boot pool block at 0x", 0), 0u)
+      << faults[0];
+}
+
 } // namespace
 } // namespace boardsim::testing
