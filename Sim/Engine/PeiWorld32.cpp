@@ -1,5 +1,6 @@
 #include "Engine/PeiWorld32.h"
 
+#include "Core/Memory.h"
 #include "Core/Simulator.h"
 #include "Engine/Emulator.h"
 #include "Engine/PeiLayout32.h"
@@ -77,6 +78,8 @@ static_assert(ShapesMatch());
 // A descriptor list is walked up to its TERMINATE_LIST entry, or this many entries.
 constexpr size_t kMaxListEntries = 64;
 constexpr uint64_t kAlign = 16;
+// Stack slots a thunk reads: twelve arguments, some of them 64-bit.
+constexpr unsigned kMaxArgumentSlots = 16;
 
 } // namespace
 
@@ -223,14 +226,15 @@ void PeiWorld32::CallThunk(uint32_t index) {
     return;
   }
   const Thunk &thunk = thunks_[index];
-  // The return address is at ESP, the first argument above it.
-  const uint64_t esp = emu.Sp();
+  // The return address is at ESP, the arguments above it; the stack lies in board memory.
+  uint32_t stack[kMaxArgumentSlots] = {};
+  const uint64_t first = emu.Sp() + 4;
+  if (sim_.memory().InRam(first, sizeof stack))
+    std::memcpy(stack, reinterpret_cast<const void *>(first), sizeof stack);
+  else
+    uc_mem_read(uc, first, stack, sizeof stack);
   unsigned slot = 0;
-  auto next = [&] {
-    uint32_t value = 0;
-    uc_mem_read(uc, esp + 4 + 4 * slot++, &value, 4);
-    return value;
-  };
+  auto next = [&] { return slot < kMaxArgumentSlots ? stack[slot++] : 0; };
   struct WriteBack {
     char kind;
     uint32_t guest;
