@@ -1,7 +1,7 @@
 // One iteration is one full boot of the board: a fresh Simulator over the parsed board, run to
 // the end of its boot script, with tracing off as in production runs of the tool; once with the
-// host engine, once with the image engine (whose processor and translated code live on from
-// boot to boot, as they do in one boardsim process).
+// host engine, once with the image engine running all three firmware images (whose processors
+// and translated code live on from boot to boot, as they do in one boardsim process).
 #include "BenchTargets.h"
 
 #include "Board/BoardParser.h"
@@ -39,8 +39,8 @@ bool RegisterBootBenchmark(const std::string &boardPath) {
     std::fprintf(stderr, "%s\n", error.ToString().c_str());
   if (!loaded.board)
     return false;
-  // Parsed once here; the benchmark keeps its own copy for every iteration to boot. The x64
-  // modules run as host builds, then as the firmware images themselves.
+  // Parsed once here; the benchmark keeps its own copy for every iteration to boot. The modules
+  // run as host builds, then as the firmware images themselves.
   for (auto [name, engine] : {std::pair{"host", Engine::Host}, std::pair{"image", Engine::Image}})
     benchmark::RegisterBenchmark(("boot/" + loaded.board->name + "/" + name).c_str(), BootBoard,
                                  *loaded.board, engine)

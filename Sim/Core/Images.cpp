@@ -43,6 +43,10 @@ void *ImageInstance::Symbol(const char *name) const {
   return rva ? reinterpret_cast<void *>(guest->base + *rva) : nullptr;
 }
 
+unsigned ImageInstance::PointerSize() const {
+  return guest ? guest->module->Bits() / 8 : sizeof(void *);
+}
+
 Images::Images(Simulator &sim, ImageEngine *engine) : sim_(sim), engine_(engine) {}
 
 Images::~Images() {
@@ -59,7 +63,7 @@ ImageInstance &Images::Load(const std::string &module) {
   image->name = module + "#" + std::to_string(copy + 1);
   image->module = module;
   image->kind = *KindOfModule(module);
-  if (engine_ && image->kind != ModuleKind::Pei) {
+  if (engine_) {
     engine_->Load(*image);
   } else {
     image->loaded = &ImageLoader::Acquire(module, copy);
@@ -94,8 +98,9 @@ ImageInstance *Images::OwnerOf(const void *code) const {
 }
 
 uint64_t Images::CallGuest(ImageInstance &target, uint64_t code,
-                           std::initializer_list<uint64_t> args) {
-  return engine_->Call(target, code, args);
+                           std::initializer_list<uint64_t> args, bool statusResult) {
+  const uint64_t result = engine_->Call(target, code, args);
+  return statusResult ? ImageEngine::HostStatus(target, result) : result;
 }
 
 bool Images::Enter(const void *code, ImageInstance *&target) {

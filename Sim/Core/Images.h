@@ -2,7 +2,7 @@
 // through Call(), which knows whose code it enters: the trace reports what that code does for
 // its image and phase, a call into an unloaded image or through a null pointer is reported as a
 // fault instead of crashing, and a PEI image (which executes in place from flash) that wrote to
-// its own data is caught.
+// its own data is caught (host images here; the image engine maps firmware images read-only).
 #pragma once
 #include "Core/ImageLoader.h"
 #include "Core/Status.h"
@@ -44,6 +44,8 @@ struct ImageInstance {
   void *Entry() const;
   // Where a named global of the module lives (for build-time settings), or nullptr.
   void *Symbol(const char *name) const;
+  // Bytes of a pointer in the image's own tables: 4 for an IA32 firmware image.
+  unsigned PointerSize() const;
 };
 
 // Which kind of image a module is, or nullopt for an unknown module name.
@@ -51,7 +53,7 @@ std::optional<ModuleKind> KindOfModule(const std::string &module);
 
 class Images {
 public:
-  // With an engine, the x64 modules run as firmware images; BoardInfoPei stays a host image.
+  // With an engine, every module runs as its firmware image.
   Images(Simulator &sim, ImageEngine *engine);
   ~Images();
 
@@ -72,7 +74,9 @@ public:
       return fallback;
     Frame frame(*this, target);
     if (target && target->guest) {
-      uint64_t word = CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...});
+      // From IA32 code, a result the caller reads as 8 bytes is an EFI_STATUS (UINTN there).
+      uint64_t word = CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...},
+                                std::is_same_v<R, Status>);
       frame.Leave();
       if constexpr (!std::is_void_v<R>)
         return static_cast<R>(word);
@@ -94,7 +98,7 @@ public:
       return;
     Frame frame(*this, target);
     if (target && target->guest)
-      CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...});
+      CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...}, false);
     else
       fn(args...);
     frame.Leave();
@@ -131,7 +135,8 @@ private:
     else
       return static_cast<uint64_t>(value);
   }
-  uint64_t CallGuest(ImageInstance &target, uint64_t code, std::initializer_list<uint64_t> args);
+  uint64_t CallGuest(ImageInstance &target, uint64_t code, std::initializer_list<uint64_t> args,
+                     bool statusResult);
   void CheckReadOnly(ImageInstance &image);
   void CheckPoolGuards(const ImageInstance &image);
 

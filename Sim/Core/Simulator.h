@@ -33,7 +33,7 @@ struct RunCrashed {};
 enum class Outcome { Completed, Halted, Crashed };
 const char *OutcomeName(Outcome outcome);
 
-// Which code runs the x64 modules: their host builds, or the firmware images themselves.
+// Which code runs the modules: their host builds, or the firmware images themselves.
 enum class Engine { Host, Image };
 
 struct RunResult {

@@ -6,6 +6,7 @@
 #include "Devices/Machine.h"
 #include "Engine/SpecialInstructions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <link.h>
 #include <memory>
@@ -19,10 +20,20 @@ struct DeviceWindow {
   uint64_t base;
 };
 
+constexpr RegisterSet kRegisters64 = {UC_X86_REG_RIP, UC_X86_REG_RSP, UC_X86_REG_RAX,
+                                      UC_X86_REG_RBX, UC_X86_REG_RCX, UC_X86_REG_RDX,
+                                      UC_X86_REG_RSI};
+constexpr RegisterSet kRegisters32 = {UC_X86_REG_EIP, UC_X86_REG_ESP, UC_X86_REG_EAX,
+                                      UC_X86_REG_EBX, UC_X86_REG_ECX, UC_X86_REG_EDX,
+                                      UC_X86_REG_ESI};
+
 namespace {
 
 constexpr uint64_t kPage = 4096;
 constexpr uint8_t kRet = 0xC3;
+// Where a call from the simulator into image code returns to, per processor.
+constexpr uint64_t kReturnAddress64 = 0x00007FFFFFFF0000;
+constexpr uint64_t kReturnAddress32 = 0xBFFFF000;
 // Device memory below 4 GiB: PCI BARs, memory-mapped UARTs and ECAM.
 constexpr uint64_t kDeviceWindowBase = 0xC0000000;
 constexpr uint64_t kDeviceWindowSize = 0x40000000;
@@ -50,17 +61,6 @@ void Check(uc_err err, const char *what) {
     throw std::runtime_error(std::string("image engine: ") + what + ": " + uc_strerror(err));
 }
 
-// A call from image code into one of the simulator's EFIAPI functions (a service table member
-// or a platform protocol member): the arguments are where the Microsoft x64 convention puts
-// them, the result goes to RAX, and the RET at this address returns to the caller. The callee's
-// own parameter list is not known here: passing every argument slot is what the convention
-// allows (the caller owns the stack), so the type check of the sanitizer does not apply.
-__attribute__((no_sanitize("function"))) uint64_t CallService(uint64_t address,
-                                                              const uint64_t (&a)[12]) {
-  auto service = reinterpret_cast<HostService>(address);
-  return service(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]);
-}
-
 void OnHostCall(uc_engine *uc, uint64_t address, uint32_t, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
   emu.Guarded([&] {
@@ -70,7 +70,7 @@ void OnHostCall(uc_engine *uc, uint64_t address, uint32_t, void *user) {
     const uint64_t rsp = Reg(uc, UC_X86_REG_RSP);
     if (uc_mem_read(uc, rsp + 8 + 32, args + 4, 8 * kStackArguments) != UC_ERR_OK)
       std::memset(args + 4, 0, 8 * kStackArguments);
-    SetReg(uc, UC_X86_REG_RAX, CallService(address, args));
+    SetReg(uc, UC_X86_REG_RAX, CallHostService(address, args));
   });
 }
 
@@ -87,8 +87,8 @@ void OnOut(uc_engine *uc, uint32_t port, int size, uint32_t value, void *user) {
   emu.Guarded([&] {
     if (port == kBreakpointPort && size == 4) {
       // The debug agent's hand-over: EAX holds the text's address, EBX its length.
-      const auto ebx = static_cast<uint32_t>(Reg(uc, UC_X86_REG_RBX));
-      const auto edx = static_cast<uint32_t>(Reg(uc, UC_X86_REG_RDX));
+      const auto ebx = static_cast<uint32_t>(Reg(uc, emu.Regs().bx));
+      const auto edx = static_cast<uint32_t>(Reg(uc, emu.Regs().dx));
       M().PortHandOver(value, ebx, edx, reinterpret_cast<const void *>(uint64_t{value}));
       return;
     }
@@ -98,18 +98,19 @@ void OnOut(uc_engine *uc, uint32_t port, int size, uint32_t value, void *user) {
 
 int OnCpuid(uc_engine *uc, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
+  const RegisterSet &r = emu.Regs();
   emu.Guarded([&] {
-    const auto eax = static_cast<uint32_t>(Reg(uc, UC_X86_REG_RAX));
+    const auto eax = static_cast<uint32_t>(Reg(uc, r.ax));
     if (eax == kErrorStopProbeLeaf) {
-      const auto ebx = static_cast<uint32_t>(Reg(uc, UC_X86_REG_RBX));
-      const uint64_t rsi = Reg(uc, UC_X86_REG_RSI);
+      const auto ebx = static_cast<uint32_t>(Reg(uc, r.bx));
+      const uint64_t rsi = Reg(uc, r.si);
       const uint16_t si = M().CpuidReturnSi(eax, ebx, static_cast<uint16_t>(rsi));
-      SetReg(uc, UC_X86_REG_RSI, (rsi & ~uint64_t{0xFFFF}) | si);
+      SetReg(uc, r.si, (rsi & ~uint64_t{0xFFFF}) | si);
       return;
     }
     uint32_t out[4];
     M().Cpuid(eax, out);
-    constexpr int kOut[4] = {UC_X86_REG_RAX, UC_X86_REG_RBX, UC_X86_REG_RCX, UC_X86_REG_RDX};
+    const int kOut[4] = {r.ax, r.bx, r.cx, r.dx};
     for (int i = 0; i < 4; ++i)
       SetReg(uc, kOut[i], out[i]);
   });
@@ -133,7 +134,7 @@ void OnSpecial(uc_engine *uc, uint64_t address, uint32_t, void *user) {
 bool Unclaimed(uc_engine *uc, Emulator &emu, uc_mem_type type, uint64_t address) {
   if (M().IsDeviceMemory(address))
     return false;
-  emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, Reg(uc, UC_X86_REG_RIP)};
+  emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, emu.Ip()};
   uc_emu_stop(uc);
   return true;
 }
@@ -156,27 +157,41 @@ void OnMmioWrite(uc_engine *uc, uint64_t offset, unsigned size, uint64_t value, 
   });
 }
 
-bool OnUnmapped(uc_engine *uc, uc_mem_type type, uint64_t address, int, int64_t, void *user) {
+bool OnUnmapped(uc_engine *, uc_mem_type type, uint64_t address, int, int64_t, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
   if (type != UC_MEM_FETCH_UNMAPPED && M().IsDeviceMemory(address)) {
     emu.MapDeviceWindow(address & ~(kPage - 1), kPage);
     return true; // the access is made again, now through the window
   }
-  emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, Reg(uc, UC_X86_REG_RIP)};
+  emu.stop = {GuestStop::Kind::Unmapped, type, address, 0, emu.Ip()};
   return false;
+}
+
+// A write into memory mapped for reading only: an image that executes in place from flash.
+bool OnWriteProtected(uc_engine *, uc_mem_type type, uint64_t address, int, int64_t, void *user) {
+  auto &emu = *static_cast<Emulator *>(user);
+  emu.stop = {GuestStop::Kind::ReadOnly, type, address, 0, emu.Ip()};
+  return false;
+}
+
+// A call of 32-bit image code into the simulator: the thunk carries it out, the RET at this
+// address returns to the caller, which pops its arguments (cdecl).
+void OnThunk(uc_engine *, uint64_t address, uint32_t, void *user) {
+  auto &emu = *static_cast<Emulator *>(user);
+  emu.Guarded([&] { emu.thunks(static_cast<uint32_t>(address - Emulator::kThunkBase)); });
 }
 
 void OnBlock(uc_engine *uc, uint64_t, uint32_t, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
   if (++emu.blocks > Emulator::kStepBudget) {
-    emu.stop = {GuestStop::Kind::StepBudget, UC_MEM_READ, 0, 0, Reg(uc, UC_X86_REG_RIP)};
+    emu.stop = {GuestStop::Kind::StepBudget, UC_MEM_READ, 0, 0, emu.Ip()};
     uc_emu_stop(uc);
   }
 }
 
 void OnInterrupt(uc_engine *uc, uint32_t number, void *user) {
   auto &emu = *static_cast<Emulator *>(user);
-  emu.stop = {GuestStop::Kind::Interrupt, UC_MEM_READ, 0, number, Reg(uc, UC_X86_REG_RIP)};
+  emu.stop = {GuestStop::Kind::Interrupt, UC_MEM_READ, 0, number, emu.Ip()};
   uc_emu_stop(uc);
 }
 
@@ -201,13 +216,31 @@ int FindOwnText(dl_phdr_info *info, size_t, void *data) {
 
 } // namespace
 
-Emulator &Emulator::Get() {
-  thread_local std::unique_ptr<Emulator> emulator(new Emulator);
-  return *emulator;
+// A call from image code into one of the simulator's EFIAPI functions (a service table member
+// or a platform protocol member). The callee's own parameter list is not known here: passing
+// every argument slot is what the Microsoft x64 convention allows (the caller owns the stack), so
+// the type check of the sanitizer does not apply.
+__attribute__((no_sanitize("function"))) uint64_t CallHostService(uint64_t address,
+                                                                  const uint64_t (&a)[12]) {
+  auto service = reinterpret_cast<HostService>(address);
+  return service(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]);
 }
 
-Emulator::Emulator() {
-  Check(uc_open(UC_ARCH_X86, UC_MODE_64, &uc_), "cannot open the x64 emulator");
+Emulator &Emulator::Get(unsigned bits) {
+  if (bits == 32) {
+    thread_local std::unique_ptr<Emulator> ia32(new Emulator(32));
+    return *ia32;
+  }
+  thread_local std::unique_ptr<Emulator> x64(new Emulator(64));
+  return *x64;
+}
+
+// Unicorn's 32-bit mode starts in protected mode with flat 4 GiB segments, as a PEI core runs.
+Emulator::Emulator(unsigned bits)
+    : bits_(bits), returnAddress_(bits == 64 ? kReturnAddress64 : kReturnAddress32),
+      regs_(bits == 64 ? &kRegisters64 : &kRegisters32) {
+  Check(uc_open(UC_ARCH_X86, bits == 64 ? UC_MODE_64 : UC_MODE_32, &uc_),
+        "cannot open the emulator");
   uc_hook hook;
   Check(uc_hook_add(uc_, &hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnIn), this, 1, 0,
                     UC_X86_INS_IN),
@@ -221,13 +254,37 @@ Emulator::Emulator() {
   Check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_UNMAPPED, reinterpret_cast<void *>(OnUnmapped), this, 1,
                     0),
         "unmapped-access hook");
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_WRITE_PROT, reinterpret_cast<void *>(OnWriteProtected),
+                    this, 1, 0),
+        "read-only memory hook");
   Check(uc_hook_add(uc_, &hook, UC_HOOK_BLOCK, reinterpret_cast<void *>(OnBlock), this, 1, 0),
         "block hook");
   Check(uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void *>(OnInterrupt), this, 1, 0),
         "interrupt hook");
   MapDeviceWindow(kDeviceWindowBase, kDeviceWindowSize);
-  Check(uc_mem_map(uc_, kReturnAddress, kPage, UC_PROT_READ | UC_PROT_EXEC), "return page");
-  MapHostText();
+  Check(uc_mem_map(uc_, returnAddress_, kPage, UC_PROT_READ | UC_PROT_EXEC), "return page");
+  if (bits == 64)
+    MapHostText();
+  else
+    MapThunkPage();
+}
+
+uint64_t Emulator::Ip() const {
+  return Reg(uc_, regs_->ip);
+}
+uint64_t Emulator::Sp() const {
+  return Reg(uc_, regs_->sp);
+}
+
+void Emulator::MapThunkPage() {
+  static_assert(kThunkCount <= kPage && kThunkBase + kPage <= kReturnAddress32);
+  Check(uc_mem_map(uc_, kThunkBase, kPage, UC_PROT_READ | UC_PROT_EXEC), "thunk page");
+  const std::vector<uint8_t> rets(kPage, kRet);
+  Check(uc_mem_write(uc_, kThunkBase, rets.data(), kPage), "thunk page");
+  uc_hook hook;
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void *>(OnThunk), this, kThunkBase,
+                    kThunkBase + kThunkCount - 1),
+        "thunk hook");
 }
 
 Emulator::~Emulator() {
@@ -264,21 +321,30 @@ void Emulator::MapHostText() {
   }
 }
 
-void Emulator::MapRegion(uint64_t begin, uint64_t size,
-                         const std::vector<std::pair<uint64_t, uint64_t>> &holes) {
+void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
+                         const Ranges &readOnly) {
   if (auto it = regions_.find(begin); it != regions_.end() && it->second == size)
     return;
+  std::vector<std::pair<std::pair<uint64_t, uint64_t>, uint32_t>> gaps;
+  for (auto range : holes)
+    gaps.push_back({range, 0});
+  for (auto range : readOnly)
+    gaps.push_back({range, UC_PROT_READ | UC_PROT_EXEC});
+  std::sort(gaps.begin(), gaps.end());
   uint64_t cursor = begin;
-  auto map = [&](uint64_t to) {
+  auto map = [&](uint64_t to, uint32_t prot) {
     if (to > cursor)
-      Check(uc_mem_map_ptr(uc_, cursor, to - cursor, UC_PROT_ALL, reinterpret_cast<void *>(cursor)),
+      Check(uc_mem_map_ptr(uc_, cursor, to - cursor, prot, reinterpret_cast<void *>(cursor)),
             "board memory");
   };
-  for (auto [holeBegin, holeEnd] : holes) {
-    map(holeBegin);
-    cursor = holeEnd;
+  for (auto [range, prot] : gaps) {
+    map(range.first, UC_PROT_ALL);
+    cursor = range.first;
+    if (prot)
+      map(range.second, prot);
+    cursor = range.second;
   }
-  map(begin + size);
+  map(begin + size, UC_PROT_ALL);
   regions_[begin] = size;
 }
 

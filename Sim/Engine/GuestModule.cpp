@@ -44,9 +44,12 @@ void GuestModuleReader::Read(GuestModule &m, const fs::path &efi) {
     throw std::runtime_error(efi.string() + " is not a usable PE image (" + error.what() +
                              "); rebuild the firmware images");
   }
-  if (pe.Machine != kMachineAmd64 || pe.Magic != kMagicPe32Plus)
-    throw std::runtime_error(efi.string() + " is not an x64 PE32+ image; the image engine runs "
-                                            "the x64 modules only");
+  const bool x64 = pe.Machine == kMachineAmd64 && pe.Magic == kMagicPe32Plus;
+  const bool ia32 = pe.Machine == kMachineI386 && pe.Magic == kMagicPe32;
+  if (!x64 && !ia32)
+    throw std::runtime_error(efi.string() + " is neither an x64 PE32+ nor an IA32 PE32 image; "
+                                            "rebuild the firmware images");
+  m.bits_ = x64 ? 64 : 32;
   m.sizeOfImage_ = pe.SizeOfImage;
   m.entryRva_ = pe.EntryPointRva;
   m.preferredBase_ = pe.ImageBase;
@@ -61,17 +64,25 @@ void GuestModuleReader::Read(GuestModule &m, const fs::path &efi) {
     if (s.Has(kSectionExecute))
       m.code_.emplace_back(s.VirtualAddress, s.VirtualAddress + s.VirtualSize);
   }
+  const uint8_t relocType = x64 ? kRelocDir64 : kRelocHighLow;
   for (const BaseRelocation &r : pe.Relocations) {
-    if (r.Type != kRelocDir64 || r.Rva + 8ull > pe.SizeOfImage)
+    if (r.Type != relocType || r.Rva + uint64_t{m.bits_ / 8} > pe.SizeOfImage)
       throw std::runtime_error(efi.string() + ": base relocation of type " +
                                std::to_string(r.Type) + " at RVA " + std::to_string(r.Rva) +
-                               " cannot be applied to an x64 image");
-    m.dir64_.push_back(r.Rva);
+                               " cannot be applied to this image");
+    m.relocations_.push_back(r.Rva);
   }
   for (auto [begin, end] : m.code_) {
-    auto found = FindSpecialInstructions(m.image_.data() + begin, end - begin, begin);
+    auto found = FindSpecialInstructions(m.image_.data() + begin, end - begin, begin, m.bits_);
     m.specials_.insert(m.specials_.end(), found.begin(), found.end());
   }
+  // The machine model carries these out on x64 registers only.
+  if (ia32 && !m.specials_.empty())
+    throw std::runtime_error(efi.string() +
+                             " executes an MSR, debug-register, CR4, TSC or PAUSE "
+                             "instruction at RVA " +
+                             std::to_string(m.specials_.front().rva) +
+                             "; the image engine models those in x64 images only");
 }
 
 // lld-link's map: "0001:0000023c  ?Name@@...  000000018000123c  Object.obj" for every public
@@ -117,11 +128,19 @@ const std::vector<uint8_t> &GuestModule::RelocatedFor(uint64_t base) const {
     return relocated_;
   relocated_ = image_;
   const uint64_t delta = base - preferredBase_;
-  for (uint32_t rva : dir64_) {
-    uint64_t value;
-    std::memcpy(&value, relocated_.data() + rva, 8);
-    value += delta;
-    std::memcpy(relocated_.data() + rva, &value, 8);
+  for (uint32_t rva : relocations_) {
+    uint8_t *at = relocated_.data() + rva;
+    if (bits_ == 64) {
+      uint64_t value;
+      std::memcpy(&value, at, 8);
+      value += delta;
+      std::memcpy(at, &value, 8);
+    } else {
+      uint32_t value;
+      std::memcpy(&value, at, 4);
+      value += static_cast<uint32_t>(delta);
+      std::memcpy(at, &value, 4);
+    }
   }
   relocatedBase_ = base;
   return relocated_;

@@ -1,4 +1,5 @@
-// A firmware image file as the image engine loads it: the PE32+ image with its base relocations,
+// A firmware image file as the image engine loads it: the PE32+ (x64) or PE32 (IA32) image with
+// its base relocations,
 // the link map written next to it (symbol names for build settings and fault reports), and the
 // places where its code executes an instruction that reaches the processor model.
 #pragma once
@@ -38,6 +39,8 @@ public:
   static const GuestModule &Get(const std::string &directory, const std::string &module);
 
   const std::string &Name() const { return name_; }
+  // 32 for an IA32 image, 64 for an x64 image.
+  unsigned Bits() const { return bits_; }
   uint32_t SizeOfImage() const { return sizeOfImage_; }
   uint32_t EntryRva() const { return entryRva_; }
   // The image's memory, headers and sections at their RVAs, relocated for `base`.
@@ -50,10 +53,11 @@ public:
 
 private:
   std::string name_;
+  unsigned bits_ = 64;
   uint32_t sizeOfImage_ = 0, entryRva_ = 0;
   uint64_t preferredBase_ = 0;
-  std::vector<uint8_t> image_; // laid out at the preferred base
-  std::vector<uint32_t> dir64_;
+  std::vector<uint8_t> image_;        // laid out at the preferred base
+  std::vector<uint32_t> relocations_; // DIR64 in an x64 image, HIGHLOW in an IA32 image
   std::vector<std::pair<uint32_t, uint32_t>> code_; // [begin, end) RVAs of code sections
   std::map<std::string, uint32_t> symbols_;
   std::map<uint32_t, std::string> functions_;

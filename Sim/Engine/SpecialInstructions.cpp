@@ -19,9 +19,14 @@ constexpr int kGpr[16] = {
 
 struct Capstone {
   csh handle = 0;
-  Capstone() { cs_open(CS_ARCH_X86, CS_MODE_64, &handle); }
+  explicit Capstone(cs_mode mode) { cs_open(CS_ARCH_X86, mode, &handle); }
   ~Capstone() { cs_close(&handle); }
 };
+
+const Capstone &CapstoneFor(unsigned bits) {
+  static const Capstone x64(CS_MODE_64), ia32(CS_MODE_32);
+  return bits == 64 ? x64 : ia32;
+}
 
 // MOV to or from a debug or control register: [REX] 0F 20..23 ModRM. Only the registers the
 // machine models are taken over; the processor keeps the others.
@@ -86,8 +91,8 @@ void WriteEdxEax(uc_engine *uc, uint64_t value) {
 } // namespace
 
 std::vector<SpecialInstruction> FindSpecialInstructions(const uint8_t *code, size_t size,
-                                                        uint32_t rva) {
-  static const Capstone cs;
+                                                        uint32_t rva, unsigned bits) {
+  const Capstone &cs = CapstoneFor(bits);
   std::vector<SpecialInstruction> found;
   std::unique_ptr<cs_insn, void (*)(cs_insn *)> insn(cs_malloc(cs.handle),
                                                      [](cs_insn *p) { cs_free(p, 1); });
@@ -137,8 +142,8 @@ void ExecuteSpecial(uc_engine *uc, Machine &machine, const SpecialInstruction &i
   }
 }
 
-std::string DescribeInstruction(const uint8_t *code, size_t size, uint64_t address) {
-  static const Capstone cs;
+std::string DescribeInstruction(const uint8_t *code, size_t size, uint64_t address, unsigned bits) {
+  const Capstone &cs = CapstoneFor(bits);
   cs_insn *insn = nullptr;
   if (cs_disasm(cs.handle, code, size, address, 1, &insn) != 1)
     return "";

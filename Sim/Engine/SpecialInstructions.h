@@ -12,12 +12,12 @@ namespace boardsim {
 
 class Machine;
 
-// A linear sweep over one code section that starts at `rva`.
+// A linear sweep over one code section that starts at `rva`, decoded as `bits`-bit code.
 std::vector<SpecialInstruction> FindSpecialInstructions(const uint8_t *code, size_t size,
-                                                        uint32_t rva);
+                                                        uint32_t rva, unsigned bits);
 // Performs the instruction on the machine and the emulator's registers (RIP not included).
 void ExecuteSpecial(uc_engine *uc, Machine &machine, const SpecialInstruction &instruction);
 // Capstone's text of the instruction at `address` ("rdmsr", "mov rax, qword ptr [rcx]"), or "".
-std::string DescribeInstruction(const uint8_t *code, size_t size, uint64_t address);
+std::string DescribeInstruction(const uint8_t *code, size_t size, uint64_t address, unsigned bits);
 
 } // namespace boardsim

@@ -45,6 +45,9 @@ const void *PeiCore::ServicesTablePointer() const {
 PpiDatabase &PeiCore::ppis() {
   return state_->ppis;
 }
+const std::map<std::string, void *> &PeiCore::PlatformPpiModels() const {
+  return state_->models;
+}
 
 void PeiCore::Start() {
   const ServicesConfig &services = sim_.board().services;
@@ -78,7 +81,7 @@ void PeiCore::InstallPlatformPpi(const std::string &name) {
 }
 
 void PeiCore::Dispatch(ImageInstance &image) {
-  auto entry = reinterpret_cast<EFI_PEIM_ENTRY_POINT2>(image.loaded->Entry());
+  auto entry = reinterpret_cast<EFI_PEIM_ENTRY_POINT2>(image.Entry());
   Status status =
       sim_.images().Call(entry, Status(EFI_LOAD_ERROR), static_cast<EFI_PEI_FILE_HANDLE>(&image),
                          state_->servicesPointer);
@@ -122,9 +125,14 @@ void PeiCore::CallBoardInfoPpi(const BootStep &step) {
   } else if (step.slot >= std::size(kEntryKinds)) {
     sim_.Fault(target + ": no such entry");
   } else {
-    void *entry = reinterpret_cast<void **>(table)[step.slot];
-    const EFI_PEI_SERVICES **services = state_->servicesPointer;
     Images &images = sim_.images();
+    // The table is the module's own: its entries are pointers of the module's width.
+    const ImageInstance *owner = images.OwnerOf(table);
+    const size_t width = owner ? owner->PointerSize() : sizeof(void *);
+    uint64_t entryAddress = 0;
+    std::memcpy(&entryAddress, reinterpret_cast<const uint8_t *>(table) + step.slot * width, width);
+    void *entry = reinterpret_cast<void *>(entryAddress);
+    const EFI_PEI_SERVICES **services = state_->servicesPointer;
     switch (kEntryKinds[step.slot]) {
     case EntryKind::Boolean:
       value =

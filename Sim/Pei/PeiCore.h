@@ -3,6 +3,7 @@
 #pragma once
 #include "Board/Board.h"
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,8 @@ public:
   // What GetPeiServicesTablePointer returns in a PEIM (const EFI_PEI_SERVICES **).
   const void *ServicesTablePointer() const;
   PpiDatabase &ppis();
+  // The platform PPI models by name (host layout), for the image engine's IA32 twins.
+  const std::map<std::string, void *> &PlatformPpiModels() const;
   // Boot-script steps.
   void InstallPlatformPpi(const std::string &name);
   void Dispatch(ImageInstance &image);

@@ -3,6 +3,7 @@
 #include "Core/Faults.h"
 #include "Core/Simulator.h"
 #include "Core/Unmodelled.h"
+#include "Pei/PeiCore.h"
 #include "Devices/Machine.h"
 #include "Core/GuidNames.h"
 #include "Services/PcdInterfaces.h"
@@ -105,12 +106,18 @@ EFI_STATUS EFIAPI GetSegmentTables(UINT8 *first, UINT8 *second, UINT8 *third) {
   return injected.Apply(EFI_SUCCESS);
 }
 
-// The apply service records what it was given.
-EFI_STATUS EFIAPI ApplySegmentTable(CONST EFI_PEI_SERVICES **, UINT8 bus, UINT8 address,
+// The apply service records what it was given. It works through the PEI services it is passed,
+// so anything else there is the caller's fault.
+EFI_STATUS EFIAPI ApplySegmentTable(CONST EFI_PEI_SERVICES **services, UINT8 bus, UINT8 address,
                                     UINT8 segment, UINT8 *table, UINT8 count) {
   Injected injected = MemberFault("BOARD_TABLE_APPLY_PPI.ApplySegmentTable");
   if (injected.Fails())
     return *injected.status;
+  if (services != Sim().pei().ServicesTablePointer()) {
+    Sim().Fault("BOARD_TABLE_APPLY_PPI.ApplySegmentTable: the first argument is not the PEI "
+                "services pointer");
+    return EFI_INVALID_PARAMETER;
+  }
   Sim().Emit("table_apply", [&](Json &e) {
     e["bus"] = bus;
     e["address"] = address;

@@ -15,6 +15,9 @@ void NormaliseEvent(Json &e) {
     if (e.contains("eax"))
       e["eax"] = kAddress;
   }
+  // The PEI module allocates a structure with pointers in it: its size depends on the width.
+  if (ev == "alloc" && e.value("space", "") == "pei")
+    e["size"] = "<pointer-sized>";
   if (ev == "final")
     for (Json &image : e["images"]) {
       // Only the image engine has guest stacks to measure.

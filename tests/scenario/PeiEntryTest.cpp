@@ -3,6 +3,8 @@
 // answers of the PPI's entries as another PEIM sees them.
 #include "Scenario.h"
 
+#include "Engine/PeiLayout32.h"
+
 #include <Pi/PiPei.h>
 
 #include <cstdio>
@@ -103,18 +105,20 @@ std::vector<std::string> DispatchStory(const Scenario &run) {
 
 TEST(PeiEntry, DispatchPublishesRegistersReadsSetupAndWritesFixedByte) {
   Scenario run(kDispatchOnly);
-  EXPECT_EQ(DispatchStory(run),
-            (std::vector<std::string>{
-                "alloc pei " + std::to_string(sizeof(EFI_PEI_PPI_DESCRIPTOR)) + " EFI_SUCCESS",
-                "install BOARD_INFO_PPI",
-                "notify on EFI_PEI_SMBUS2_PPI",
-                "notify on BOARD_TABLE_APPLY_PPI",
-                "locate EFI_PEI_READ_ONLY_VARIABLE2_PPI EFI_SUCCESS",
-                "get Setup 589 EFI_SUCCESS",
-                "locate PCD_PPI EFI_SUCCESS",
-                "set 278 = 0x12",
-                "entry EFI_SUCCESS",
-            }));
+  // The pool holds the PPI descriptor at the module's own width.
+  const size_t descriptor =
+      run.engine() == Engine::Image ? sizeof(ia32::PpiDescriptor) : sizeof(EFI_PEI_PPI_DESCRIPTOR);
+  EXPECT_EQ(DispatchStory(run), (std::vector<std::string>{
+                                    "alloc pei " + std::to_string(descriptor) + " EFI_SUCCESS",
+                                    "install BOARD_INFO_PPI",
+                                    "notify on EFI_PEI_SMBUS2_PPI",
+                                    "notify on BOARD_TABLE_APPLY_PPI",
+                                    "locate EFI_PEI_READ_ONLY_VARIABLE2_PPI EFI_SUCCESS",
+                                    "get Setup 589 EFI_SUCCESS",
+                                    "locate PCD_PPI EFI_SUCCESS",
+                                    "set 278 = 0x12",
+                                    "entry EFI_SUCCESS",
+                                }));
   ASSERT_EQ(run.Of("variable_get").size(), 1u);
   EXPECT_EQ(run.First("variable_get")["guid"], "EC87D643-EBA4-4BB5-A1E5-3F3E36B20DA9");
   EXPECT_FALSE(run.final()["pcd"].contains("279"));

@@ -22,7 +22,7 @@ Scenario::Scenario(std::string_view boardText) {
     return;
   SimOptions options;
   options.captureTrace = true;
-  options.engine = ScenarioEngine();
+  options.engine = engine_ = ScenarioEngine();
   Simulator sim(*loaded.board, options);
   result_ = sim.Run();
   events_ = sim.trace().Events();

@@ -22,6 +22,8 @@ public:
   const Json & final() const { return result_.final; }
   bool halted() const { return result_.outcome == Outcome::Halted; }
   const std::vector<Json> &events() const { return events_; }
+  // The engine that ran the modules (BOARDSIM_ENGINE).
+  Engine engine() const { return engine_; }
 
   // Events of one kind, in trace order, optionally filtered further.
   std::vector<Json> Of(std::string_view ev,
@@ -36,6 +38,7 @@ public:
 private:
   RunResult result_;
   std::vector<Json> events_;
+  Engine engine_ = Engine::Host;
 };
 
 // Field matchers for Of/First/IndexOf.
