@@ -1,5 +1,6 @@
-// Memory the platform hands to modules: pools, HOBs, SMRAM and buffers, all below 4 GiB so that
-// 32-bit address values mean what they mean on the board. Each pool allocation is surrounded by
+// Memory the platform hands to modules: pools, HOBs, SMRAM and buffers, at the fixed addresses of
+// Board/MemoryMap.h (below 4 GiB, so that 32-bit address values mean what they mean on the board,
+// and the same on every run). Each pool allocation is surrounded by
 // red zones and freed blocks are poisoned (AddressSanitizer's manual poisoning in the sanitizer
 // build), so an overrun, a use after free or a double free fails the run instead of passing by
 // luck.
@@ -45,8 +46,6 @@ private:
   };
   uint64_t Base(Space space) const;
 
-  uint8_t *region_ = nullptr;
-  size_t regionSize_ = 0;
   uint64_t smramSize_;
   Pool pools_[4]{};
   std::map<const void *, Block> live_;
