@@ -4,11 +4,11 @@
 #include "Board/BoardSections.h"
 
 #include <algorithm>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 namespace boardsim {
@@ -54,6 +54,7 @@ LoadResult ParseBoardText(std::string_view text, const std::string &sourceName) 
   ReadServicesSection(root, board);
   ReadFaultSection(root, board);
   ReadBootSection(root, board);
+  ReadExpectSection(root, board);
   root.RejectUnknownKeys();
 
   if (reader.HasErrors()) {
@@ -68,6 +69,17 @@ LoadResult ParseBoardText(std::string_view text, const std::string &sourceName) 
 }
 
 LoadResult LoadBoardFile(const std::string &path) {
+  if (path == "-") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    return ParseBoardText(text.str(), "stdin");
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Failure(BoardError{path, 0, 0, "", "is a folder, not a board file",
+                              "name a .toml file in it; 'boardsim test " + path +
+                                  "' runs every board file in a folder"});
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     return Failure(BoardError{path, 0, 0, "",
@@ -76,6 +88,11 @@ LoadResult LoadBoardFile(const std::string &path) {
   }
   std::ostringstream text;
   text << file.rdbuf();
+  if (text.str().empty()) {
+    return Failure(BoardError{path, 0, 0, "", "the board file is empty",
+                              "a board that takes every default still says so, e.g. with "
+                              "name = \"my-board\""});
+  }
   return ParseBoardText(text.str(), path);
 }
 

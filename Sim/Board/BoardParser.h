@@ -17,6 +17,7 @@ struct LoadResult {
   std::vector<BoardError> errors; // empty exactly when `board` is set
 };
 
+// `path` "-" reads the board from standard input; a folder or an empty file is an error.
 LoadResult LoadBoardFile(const std::string &path);
 
 // `sourceName` names the text in errors, and its stem is the default board name.

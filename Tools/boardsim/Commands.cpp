@@ -2,6 +2,7 @@
 
 #include "Board/BoardParser.h"
 #include "Core/Simulator.h"
+#include "Expect/Expectations.h"
 #include "Report/BoardErrors.h"
 #include "Report/Report.h"
 
@@ -28,19 +29,19 @@ std::optional<Board> Load(const std::optional<std::string> &path) {
 int RunCommand(const RunOptions &options) {
   std::optional<Board> board = Load(options.boardPath);
   if (!board)
-    return 1;
+    return kExitUnusable;
   std::ofstream traceFile;
   if (options.tracePath) {
     traceFile.open(*options.tracePath);
     if (!traceFile) {
       std::cerr << "boardsim: cannot write the trace to " << *options.tracePath
                 << " (check that the folder exists and is writable)\n";
-      return 1;
+      return kExitUnusable;
     }
   }
   try {
     SimOptions simOptions;
-    simOptions.captureTrace = !options.quiet && !options.json;
+    simOptions.captureTrace = (!options.quiet && !options.json) || !board->expects.empty();
     simOptions.traceOut = options.tracePath ? &traceFile : nullptr;
     Simulator sim(*board, simOptions);
     RunResult result = sim.Run();
@@ -50,10 +51,15 @@ int RunCommand(const RunOptions &options) {
       std::cout << RenderOutcome(*board, result);
     else
       std::cout << RenderReport(*board, result, sim.trace().Events());
-    return result.outcome == Outcome::Completed ? 0 : 2;
+    if (board->expects.empty())
+      return result.outcome == Outcome::Completed ? kExitOk : kExitHalted;
+    const auto results = CheckExpectations(*board, result.final, sim.trace().Events());
+    (options.json ? std::cerr : std::cout)
+        << RenderExpectations(options.boardPath.value_or("boards/default.toml"), results);
+    return AllPassed(results) ? kExitOk : kExitExpectations;
   } catch (const std::runtime_error &error) {
     std::cerr << "boardsim: " << error.what() << '\n';
-    return 1;
+    return kExitUnusable;
   }
 }
 
@@ -71,7 +77,7 @@ int CheckCommand(const std::vector<std::string> &boardPaths) {
   if (boardPaths.size() > 1)
     std::cout << failed << " of " << boardPaths.size() << " board files "
               << (failed == 1 ? "has" : "have") << " errors\n";
-  return failed ? 1 : 0;
+  return failed ? kExitUnusable : kExitOk;
 }
 
 } // namespace boardsim
