@@ -249,7 +249,7 @@ std::optional<Json> ReadKindValue(TableReader &entry, std::string_view key, Expe
   case ExpectKind::Macs:
     return ReadMacs(entry);
   case ExpectKind::ErrorStops:
-    return ReadIntegers(entry, key, UINT16_MAX);
+    return ReadIntegers(entry, key, UINT32_MAX);
   case ExpectKind::PostCodes:
     return ReadIntegers(entry, key, UINT32_MAX);
   case ExpectKind::Uart:

@@ -17,7 +17,7 @@ enum class ExpectKind {
   ErrorStops,   // final.error_stops
   Uart,         // text that appears in what a UART sent
   FramedText,   // text that appears in the frames on the framed debug port
-  PostCodes,    // final.port80
+  PostCodes,    // values that follow each other in final.port80
   HostRegister, // an entry of final.host_registers
   S3Record,     // final.s3_record (fields given must match; "none" for null)
   S3Table,      // final.s3_table
