@@ -1,5 +1,6 @@
 #include "Board/BoardParser.h"
 
+#include "Board/BoardChecks.h"
 #include "Board/BoardReader.h"
 #include "Board/BoardSections.h"
 
@@ -16,7 +17,7 @@ namespace boardsim {
 namespace {
 
 LoadResult Failure(BoardError error) {
-  return LoadResult{std::nullopt, {std::move(error)}};
+  return LoadResult{std::nullopt, {std::move(error)}, {}};
 }
 
 } // namespace
@@ -57,15 +58,24 @@ LoadResult ParseBoardText(std::string_view text, const std::string &sourceName) 
   ReadExpectSection(root, board);
   root.RejectUnknownKeys();
 
-  if (reader.HasErrors()) {
+  // Windows are compared once every key is valid, so that one mistake is not reported twice.
+  std::vector<BoardError> windowErrors;
+  if (!reader.HasErrors()) {
+    windowErrors = CheckDeviceWindows(board, sourceName);
+    for (BoardError &error : CheckHeapSpace(board, sourceName))
+      windowErrors.push_back(std::move(error));
+  }
+  if (reader.HasErrors() || !windowErrors.empty()) {
     // Sections are read one after the other; the user reads the report against the file.
     std::vector<BoardError> errors = reader.TakeErrors();
+    errors.insert(errors.end(), windowErrors.begin(), windowErrors.end());
     std::stable_sort(errors.begin(), errors.end(), [](const BoardError &a, const BoardError &b) {
       return a.line != b.line ? a.line < b.line : a.column < b.column;
     });
-    return LoadResult{std::nullopt, std::move(errors)};
+    return LoadResult{std::nullopt, std::move(errors), {}};
   }
-  return LoadResult{std::move(board), {}};
+  std::vector<BoardError> warnings = BootScriptWarnings(board, sourceName);
+  return LoadResult{std::move(board), {}, std::move(warnings)};
 }
 
 LoadResult LoadBoardFile(const std::string &path) {

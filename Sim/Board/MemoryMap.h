@@ -18,6 +18,9 @@ inline constexpr uint64_t kBootPoolSize = 10 * kMiB;
 inline constexpr uint64_t kGeneralMemoryBase = kPlatformPoolBase;
 inline constexpr uint64_t kGeneralMemoryEnd = kBootPoolBase + kBootPoolSize;
 
+// The HOB list is built in the platform pool; the board's [[heap]] records must fit this.
+inline constexpr uint64_t kHobListMaxSize = 2 * kMiB;
+
 // SMRAM: one range from here, as large as the board's smram_size (at most kSmramMaxSize; the
 // end stays below 2 GiB, clear of AddressSanitizer's shadow memory).
 inline constexpr uint64_t kSmramBase = 0x20000000;

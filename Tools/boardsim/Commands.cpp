@@ -20,7 +20,7 @@ namespace {
 std::optional<Board> Load(const std::optional<std::string> &path) {
   LoadResult loaded =
       path ? LoadBoardFile(*path) : ParseBoardText(kDefaultBoardText, "boards/default.toml");
-  std::cerr << RenderBoardErrors(loaded.errors);
+  std::cerr << RenderBoardErrors(loaded.errors) << RenderBoardErrors(loaded.warnings, true);
   return loaded.board;
 }
 
@@ -68,9 +68,9 @@ int CheckCommand(const std::vector<std::string> &boardPaths) {
   for (const std::string &path : boardPaths) {
     LoadResult loaded = LoadBoardFile(path);
     std::cout.flush();
-    std::cerr << RenderBoardErrors(loaded.errors);
+    std::cerr << RenderBoardErrors(loaded.errors) << RenderBoardErrors(loaded.warnings, true);
     std::cerr.flush();
-    std::cout << RenderBoardVerdict(path, loaded.errors.size());
+    std::cout << RenderBoardVerdict(path, loaded.errors.size(), loaded.warnings.size());
     if (!loaded.board)
       ++failed;
   }
