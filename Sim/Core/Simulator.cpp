@@ -131,6 +131,7 @@ RunResult Simulator::Run() {
   } catch (const RunHalted &) {
     outcome = Outcome::Halted;
   }
+  trace_.Finish();
   RunResult result{outcome, Final(outcome)};
   if (trace_.On()) {
     Json event = result.final;
