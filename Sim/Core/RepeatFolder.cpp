@@ -30,17 +30,16 @@ void RepeatFolder::Push(Json event, std::vector<Json> &out) {
     EndFold(out);
   }
   out.push_back(std::move(event));
+  // matches_[p - 1]: how many events in a row equalled the one p events before them.
+  for (size_t period = 1; period <= kMaxPeriod; ++period) {
+    const bool same = recent_.size() >= period && recent_[recent_.size() - period] == key;
+    matches_[period - 1] = same ? matches_[period - 1] + 1 : 0;
+  }
   recent_.push_back(std::move(key));
-  if (recent_.size() > kMaxPeriod * kFoldAfter)
+  if (recent_.size() > kMaxPeriod)
     recent_.pop_front();
   for (size_t period = 1; period <= kMaxPeriod; ++period) {
-    const size_t span = period * kFoldAfter;
-    if (recent_.size() < span)
-      break;
-    bool periodic = true;
-    for (size_t i = recent_.size() - span + period; periodic && i < recent_.size(); ++i)
-      periodic = recent_[i] == recent_[i - period];
-    if (periodic) {
+    if (matches_[period - 1] >= period * (kFoldAfter - 1)) {
       block_.assign(recent_.end() - static_cast<long>(period), recent_.end());
       position_ = 0;
       times_ = 0;
@@ -66,6 +65,7 @@ void RepeatFolder::EndFold(std::vector<Json> &out) {
   partial_.clear();
   block_.clear();
   recent_.clear();
+  matches_ = {};
   times_ = 0;
 }
 

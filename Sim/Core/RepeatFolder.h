@@ -1,9 +1,11 @@
 // Folding of a run that repeats itself: once the same block of up to kMaxPeriod events has
 // happened kFoldAfter times in a row, further repetitions are left out of the trace and counted,
-// and one `repeat` event says how many there were. A processor spinning in a loop therefore
-// adds a line, not gigabytes. Two events are the same when they differ only in `seq`, `t_us` and
-// the value of a TSC read (which a spin loop advances on every pass).
+// and one `repeat` event says how many there were. The modules' own bounded waits (at most 65535
+// polls) stay whole; a processor spinning without end adds one line, not gigabytes. Two events are
+// the same when they differ only in `seq`, `t_us` and the value of a TSC read (which a spin loop
+// advances on every pass).
 #pragma once
+#include <array>
 #include <deque>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -16,7 +18,7 @@ using Json = nlohmann::ordered_json;
 class RepeatFolder {
 public:
   static constexpr size_t kMaxPeriod = 4;
-  static constexpr size_t kFoldAfter = 16;
+  static constexpr size_t kFoldAfter = 100'000;
 
   // The events to record for `event`: none while it continues a folded repetition; else the
   // `repeat` event and the held-back events of a repetition it ended, then itself.
@@ -27,7 +29,8 @@ public:
 private:
   void EndFold(std::vector<Json> &out);
 
-  std::deque<std::string> recent_; // keys of the last events recorded
+  std::deque<std::string> recent_;           // keys of the last kMaxPeriod events recorded
+  std::array<size_t, kMaxPeriod> matches_{}; // per period: events in a row that repeat
   std::vector<std::string> block_; // the repeated block while folding (empty: not folding)
   size_t position_ = 0;            // the block's next expected event
   uint64_t times_ = 0;             // whole blocks left out
