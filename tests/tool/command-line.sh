@@ -27,4 +27,14 @@ expect 1 'empty.toml: the board file is empty' "$BOARDSIM" check "$out/empty.tom
 expect 0 '^dxe-intel700: completed' "$BOARDSIM" run - --quiet <"$BOARDS/dxe-intel700.toml"
 mkdir "$out/none"
 expect 1 'no board files' "$BOARDSIM" test "$out/none"
+
+# Text from the board file never reaches the terminal raw.
+printf '"bad\\u001b[31mkey" = 1\n' >"$out/control.toml"
+expect 1 'bad\\x1B\[31mkey: unknown key' "$BOARDSIM" check "$out/control.toml"
+! grep -q $'\x1b' "$out/output" || fail "an escape character reached the output"
+
+# Module copies live in a folder of their own that goes with the process.
+mkdir "$out/tmp"
+TMPDIR="$out/tmp" "$BOARDSIM" run "$BOARDS/default.toml" --quiet >/dev/null
+[ -z "$(ls -A "$out/tmp")" ] || fail "the run left $(ls "$out/tmp") in TMPDIR"
 exit 0
