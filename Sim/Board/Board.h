@@ -3,6 +3,8 @@
 // resolves every default that depends on other keys (IDs per NIC model, HOB lengths, ...).
 #pragma once
 
+#include "Board/Expectation.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -264,6 +266,7 @@ struct Board {
   ServicesConfig services;
   std::vector<FaultSpec> faults;
   std::vector<BootStep> boot = DefaultBootScript();
+  std::vector<Expectation> expects; // [[expect]], in file order
 };
 
 // All defaults, the default boot script, and an empty name.

@@ -18,4 +18,8 @@ struct BoardError {
   std::string ToString() const;
 };
 
+// Text from a board file as an error message may show it: control characters and line breaks
+// become escapes (\n, \t, \x1B), so a message is always one line and never drives the terminal.
+std::string EscapeControl(const std::string &text);
+
 } // namespace boardsim

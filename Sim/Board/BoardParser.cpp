@@ -1,14 +1,15 @@
 #include "Board/BoardParser.h"
 
+#include "Board/BoardChecks.h"
 #include "Board/BoardReader.h"
 #include "Board/BoardSections.h"
 
-#include <algorithm>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 namespace boardsim {
@@ -16,7 +17,7 @@ namespace boardsim {
 namespace {
 
 LoadResult Failure(BoardError error) {
-  return LoadResult{std::nullopt, {std::move(error)}};
+  return LoadResult{std::nullopt, {std::move(error)}, {}};
 }
 
 } // namespace
@@ -54,20 +55,41 @@ LoadResult ParseBoardText(std::string_view text, const std::string &sourceName) 
   ReadServicesSection(root, board);
   ReadFaultSection(root, board);
   ReadBootSection(root, board);
+  ReadExpectSection(root, board);
   root.RejectUnknownKeys();
 
-  if (reader.HasErrors()) {
+  // Windows are compared once every key is valid, so that one mistake is not reported twice.
+  std::vector<BoardError> windowErrors;
+  if (!reader.HasErrors()) {
+    windowErrors = CheckDeviceWindows(board, sourceName);
+    for (BoardError &error : CheckHeapSpace(board, sourceName))
+      windowErrors.push_back(std::move(error));
+  }
+  if (reader.HasErrors() || !windowErrors.empty()) {
     // Sections are read one after the other; the user reads the report against the file.
     std::vector<BoardError> errors = reader.TakeErrors();
+    errors.insert(errors.end(), windowErrors.begin(), windowErrors.end());
     std::stable_sort(errors.begin(), errors.end(), [](const BoardError &a, const BoardError &b) {
       return a.line != b.line ? a.line < b.line : a.column < b.column;
     });
-    return LoadResult{std::nullopt, std::move(errors)};
+    return LoadResult{std::nullopt, std::move(errors), {}};
   }
-  return LoadResult{std::move(board), {}};
+  std::vector<BoardError> warnings = BootScriptWarnings(board, sourceName);
+  return LoadResult{std::move(board), {}, std::move(warnings)};
 }
 
 LoadResult LoadBoardFile(const std::string &path) {
+  if (path == "-") {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    return ParseBoardText(text.str(), "stdin");
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Failure(BoardError{path, 0, 0, "", "is a folder, not a board file",
+                              "name a .toml file in it; 'boardsim test " + path +
+                                  "' runs every board file in a folder"});
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     return Failure(BoardError{path, 0, 0, "",
@@ -76,6 +98,11 @@ LoadResult LoadBoardFile(const std::string &path) {
   }
   std::ostringstream text;
   text << file.rdbuf();
+  if (text.str().empty()) {
+    return Failure(BoardError{path, 0, 0, "", "the board file is empty",
+                              "a board that takes every default still says so, e.g. with "
+                              "name = \"my-board\""});
+  }
   return ParseBoardText(text.str(), path);
 }
 

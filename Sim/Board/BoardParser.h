@@ -14,9 +14,11 @@ namespace boardsim {
 
 struct LoadResult {
   std::optional<Board> board;
-  std::vector<BoardError> errors; // empty exactly when `board` is set
+  std::vector<BoardError> errors;   // empty exactly when `board` is set
+  std::vector<BoardError> warnings; // problems that do not stop the board from running
 };
 
+// `path` "-" reads the board from standard input; a folder or an empty file is an error.
 LoadResult LoadBoardFile(const std::string &path);
 
 // `sourceName` names the text in errors, and its stem is the default board name.

@@ -22,5 +22,6 @@ void ReadBoardTablesSection(TableReader &root, Board &board);
 void ReadServicesSection(TableReader &root, Board &board);
 void ReadFaultSection(TableReader &root, Board &board);
 void ReadBootSection(TableReader &root, Board &board);
+void ReadExpectSection(TableReader &root, Board &board);
 
 } // namespace boardsim

@@ -25,8 +25,11 @@ constexpr TableMemory kTableMemory[] = {TableMemory::Boot, TableMemory::Smram};
 
 constexpr uint32_t kBoardInfoProtocolSlots = 12;
 constexpr uint32_t kBoardInfoPpiEntries = 10;
-// The S3 save table header ends with TerminatorOffset, a u64 at offset 40.
+// The S3 save table header ends with its two offset fields: BoundaryOffset, a u64 at 32, and
+// TerminatorOffset, a u64 at 40.
 constexpr uint32_t kS3TableHeaderSize = 48;
+constexpr uint32_t kS3TableOffsetFields = 32;
+constexpr uint32_t kBoundaryMarkerSize = 4;
 constexpr uint32_t kMaxS3TableSize = 0xFFFFFF;
 
 const std::string kCallHint = "call \"GetNicMacAddresses\", \"BOARD_INFO_PROTOCOL.N\" (N from 0 "
@@ -151,6 +154,12 @@ void ReadS3TableParams(TableReader &entry, BootStep &step) {
                   "the boundary marker at " + Hex(params.boundary_offset) + " lies outside the " +
                       std::to_string(params.size) + "-byte table",
                   "give an offset up to size - 4, or a larger size");
+  } else if (params.boundary_offset + kBoundaryMarkerSize > kS3TableOffsetFields &&
+             params.boundary_offset < kS3TableHeaderSize) {
+    reader.Report(table->Find("boundary_offset")->source(), table->KeyPath("boundary_offset"),
+                  "the boundary marker at " + Hex(params.boundary_offset) +
+                      " would overwrite the header's offset fields (bytes 32-47)",
+                  "give an offset below 29 or from 48 up");
   }
 }
 

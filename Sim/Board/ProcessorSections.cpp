@@ -1,4 +1,5 @@
 #include "Board/BoardSections.h"
+#include "Board/MemoryMap.h"
 
 namespace boardsim {
 
@@ -28,8 +29,8 @@ void ReadSmmSection(TableReader &root, Board &board) {
     return;
   SmmConfig &smm = board.smm;
   section->Bool("in_smm", smm.in_smm);
-  // SMRAM lies below 4 GiB like everything else the platform hands out.
-  section->Unsigned("smram_size", smm.smram_size, 0, UINT32_MAX);
+  // SMRAM is mapped at a fixed address below 2 GiB (Board/MemoryMap.h); it holds at least a page.
+  section->Unsigned("smram_size", smm.smram_size, kSmramMinSize, kSmramMaxSize);
   section->Bool("sx_dispatch", smm.sx_dispatch);
   section->Bool("power_button_dispatch", smm.power_button_dispatch);
   section->Bool("hob_list", smm.hob_list);

@@ -19,8 +19,11 @@ struct Injected {
   std::optional<Status> status;
   bool Fails() const { return status && IsError(*status); }
   bool Warns() const { return status && !IsError(*status); }
-  // The status to return for a call that was performed and returned `performed`.
-  Status Apply(Status performed) const { return Warns() ? *status : performed; }
+  // The status to return for a call that was performed and returned `performed`. A warning
+  // never hides a failure: a call that failed by itself returns its own error.
+  Status Apply(Status performed) const {
+    return Warns() && !IsError(performed) ? *status : performed;
+  }
 };
 
 class Faults {

@@ -58,14 +58,32 @@ int ScanSegments(dl_phdr_info *info, size_t, void *data) {
   return 1;
 }
 
-std::string TempDirectory() {
-  static const std::string dir = [] {
+// The folder of this process's module copies. The copies stay for as long as the process runs,
+// so that a sanitizer report can name module source lines; the folder goes when the process
+// ends.
+class TempFolder {
+public:
+  TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "boardsim-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot create a temporary folder");
-    return pattern;
-  }();
-  return dir;
+      throw std::runtime_error("cannot create a temporary folder in " +
+                               fs::temp_directory_path().string() +
+                               " (set TMPDIR to a writable one)");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code error;
+    fs::remove_all(path_, error);
+  }
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+std::string TempDirectory() {
+  static const TempFolder folder;
+  return folder.path();
 }
 
 } // namespace
@@ -114,7 +132,6 @@ LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy) {
   fs::path copyPath = fs::path(TempDirectory()) / (module + "." + std::to_string(copy) + ".so");
   fs::copy_file(source, copyPath, fs::copy_options::overwrite_existing);
   void *handle = dlopen(copyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  fs::remove(copyPath);
   if (!handle)
     throw std::runtime_error(std::string("cannot load module image: ") + dlerror());
 

@@ -1,8 +1,12 @@
 #include "Core/Memory.h"
 
+#include "Board/MemoryMap.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <map>
 #include <stdexcept>
+#include <string>
 #include <sys/mman.h>
 
 #if defined(__has_feature)
@@ -26,9 +30,7 @@ constexpr uint8_t kFreshPoolByte = 0xAF;
 // both engines (image code writes guest memory without AddressSanitizer seeing it).
 constexpr uint8_t kGuardByte = 0xFD;
 constexpr size_t kAlign = 16;
-constexpr size_t kMiB = 1024 * 1024;
-// Pool sizes of the general spaces; SMRAM takes what the board gives it.
-constexpr size_t kGeneralSizes[] = {2 * kMiB, 10 * kMiB, 0, 4 * kMiB};
+constexpr size_t kPage = 4096;
 
 void Poison(const void *p, size_t n) {
 #if defined(BOARDSIM_ASAN)
@@ -48,26 +50,41 @@ size_t RoundUp(size_t v, size_t a) {
   return (v + a - 1) / a * a;
 }
 
-// Regions of finished runs, kept for the next run: mapping and unmapping tens of MiB per boot
-// would cost more than the boot itself. Each region comes back zero-filled.
-std::multimap<size_t, uint8_t *> &SpareRegions() {
-  static std::multimap<size_t, uint8_t *> spare;
-  return spare;
+std::string HexAddress(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
-uint8_t *MapRegion(size_t size) {
-  auto &spare = SpareRegions();
-  if (auto it = spare.find(size); it != spare.end()) {
-    uint8_t *region = it->second;
-    spare.erase(it);
-    return region;
-  }
-  // MAP_32BIT keeps every address below 2 GiB.
-  void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT | MAP_NORESERVE, -1, 0);
-  if (p == MAP_FAILED)
-    throw std::runtime_error("cannot map board memory below 4 GiB");
-  return static_cast<uint8_t *>(p);
+// Maps [begin, end) at exactly that place, or throws naming the range when something else of the
+// process already lies there.
+void MapFixed(uint64_t begin, uint64_t end, const char *what) {
+  void *want = reinterpret_cast<void *>(begin);
+  void *p = mmap(want, end - begin, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE | MAP_NORESERVE, -1, 0);
+  if (p == want)
+    return;
+  if (p != MAP_FAILED)
+    munmap(p, end - begin);
+  throw std::runtime_error(
+      std::string("cannot map ") + what + " at " + HexAddress(begin) + "-" + HexAddress(end - 1) +
+      ": " +
+      (p == MAP_FAILED && errno != EEXIST ? std::strerror(errno) : "the address range is taken") +
+      " (board memory lives at fixed addresses; run boardsim in a process "
+      "of its own)");
+}
+
+// Board memory is mapped once per process and kept: mapping and unmapping tens of MiB per boot
+// would cost more than the boot itself. Each run gets it back zero-filled; only one run at a
+// time can use it.
+struct BoardMemory {
+  bool generalMapped = false;
+  uint64_t smramMapped = 0; // bytes of SMRAM mapped so far
+  bool inUse = false;
+};
+BoardMemory &Mapped() {
+  static BoardMemory mapped;
+  return mapped;
 }
 
 } // namespace
@@ -78,24 +95,39 @@ const char *SpaceName(Space space) {
 }
 
 Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
-  size_t sizes[4] = {kGeneralSizes[0], kGeneralSizes[1], RoundUp(smramSize, 4096),
-                     kGeneralSizes[3]};
-  for (size_t s : sizes)
-    regionSize_ += s;
-  region_ = MapRegion(regionSize_);
-  uint8_t *cursor = region_;
-  for (int i = 0; i < 4; ++i) {
-    pools_[i] = {cursor, cursor + sizes[i], cursor, cursor + sizes[i]};
-    cursor += sizes[i];
+  BoardMemory &mapped = Mapped();
+  if (mapped.inUse)
+    throw std::runtime_error("board memory is in use by another run in this process");
+  if (smramSize < kSmramMinSize || smramSize > kSmramMaxSize)
+    throw std::runtime_error("SMRAM of " + HexAddress(smramSize) + " bytes cannot be mapped");
+  if (!mapped.generalMapped) {
+    MapFixed(kGeneralMemoryBase, kGeneralMemoryEnd, "board memory");
+    mapped.generalMapped = true;
   }
-  Poison(region_, regionSize_);
+  const uint64_t smramSpan = RoundUp(smramSize, kPage);
+  if (smramSpan > mapped.smramMapped) {
+    MapFixed(kSmramBase + mapped.smramMapped, kSmramBase + smramSpan, "SMRAM");
+    mapped.smramMapped = smramSpan;
+  }
+  mapped.inUse = true;
+  auto pool = [](uint64_t base, uint64_t size) {
+    auto *begin = reinterpret_cast<uint8_t *>(base);
+    return Pool{begin, begin + size, begin, begin + size};
+  };
+  pools_[static_cast<int>(Space::Pei)] = pool(kPeiPoolBase, kPeiPoolSize);
+  pools_[static_cast<int>(Space::Boot)] = pool(kBootPoolBase, kBootPoolSize);
+  pools_[static_cast<int>(Space::Smram)] = pool(kSmramBase, smramSpan);
+  pools_[static_cast<int>(Space::Platform)] = pool(kPlatformPoolBase, kPlatformPoolSize);
+  for (const Pool &p : pools_)
+    Poison(p.begin, p.end - p.begin);
 }
 
 Memory::~Memory() {
-  Unpoison(region_, regionSize_);
-  for (const Pool &pool : pools_)
+  for (const Pool &pool : pools_) {
+    Unpoison(pool.begin, pool.end - pool.begin);
     std::memset(pool.begin, 0, pool.next - pool.begin);
-  SpareRegions().emplace(regionSize_, region_);
+  }
+  Mapped().inUse = false;
 }
 
 uint64_t Memory::Base(Space space) const {
@@ -160,6 +192,11 @@ bool Memory::Free(Space space, void *block) {
   return true;
 }
 
+std::vector<Memory::Range> Memory::Regions() const {
+  return {{kGeneralMemoryBase, kGeneralMemoryEnd - kGeneralMemoryBase},
+          {kSmramBase, RoundUp(smramSize_, kPage)}};
+}
+
 Memory::Range Memory::PoolRange(Space space) const {
   const Pool &pool = pools_[static_cast<int>(space)];
   return {reinterpret_cast<uint64_t>(pool.begin), static_cast<uint64_t>(pool.top - pool.begin)};
@@ -180,8 +217,11 @@ bool Memory::Owns(Space space, const void *block) const {
 }
 
 bool Memory::InRam(uint64_t address, uint64_t length) const {
-  uint64_t begin = reinterpret_cast<uint64_t>(region_);
-  return address >= begin && length <= regionSize_ && address - begin <= regionSize_ - length;
+  auto within = [&](uint64_t begin, uint64_t end) {
+    return address >= begin && length <= end - begin && address - begin <= end - begin - length;
+  };
+  return within(kGeneralMemoryBase, kGeneralMemoryEnd) ||
+         within(kSmramBase, kSmramBase + RoundUp(smramSize_, kPage));
 }
 
 bool Memory::Readable(uint64_t address, uint64_t length) const {

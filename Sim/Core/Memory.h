@@ -1,5 +1,6 @@
-// Memory the platform hands to modules: pools, HOBs, SMRAM and buffers, all below 4 GiB so that
-// 32-bit address values mean what they mean on the board. Each pool allocation is surrounded by
+// Memory the platform hands to modules: pools, HOBs, SMRAM and buffers, at the fixed addresses of
+// Board/MemoryMap.h (below 4 GiB, so that 32-bit address values mean what they mean on the board,
+// and the same on every run). Each pool allocation is surrounded by
 // red zones and freed blocks are poisoned (AddressSanitizer's manual poisoning in the sanitizer
 // build), so an overrun, a use after free or a double free fails the run instead of passing by
 // luck.
@@ -46,12 +47,13 @@ public:
   uint64_t SmramSize() const { return smramSize_; }
   bool InSmram(uint64_t address) const;
 
-  // The whole mapping that holds every space, and one space's pool as first laid out.
+  // The mappings that hold the spaces (the general pools, then SMRAM), and one space's pool as
+  // first laid out.
   struct Range {
     uint64_t begin;
     uint64_t size;
   };
-  Range Region() const { return {reinterpret_cast<uint64_t>(region_), regionSize_}; }
+  std::vector<Range> Regions() const;
   Range PoolRange(Space space) const;
   // Takes `size` bytes (a multiple of 4 KiB) off the top of a space's pool, for memory the
   // platform keeps for itself (image-engine images and stacks); pool addresses stay as they are.
@@ -73,8 +75,6 @@ private:
   void PaintGuards(uint8_t *block, size_t size);
   bool GuardsIntact(const uint8_t *block, size_t size) const;
 
-  uint8_t *region_ = nullptr;
-  size_t regionSize_ = 0;
   uint64_t smramSize_;
   Pool pools_[4]{};
   std::map<const void *, Block> live_;

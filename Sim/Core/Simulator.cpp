@@ -148,6 +148,7 @@ RunResult Simulator::Run() {
   } catch (const RunCrashed &) {
     outcome = Outcome::Crashed;
   }
+  trace_.Finish();
   RunResult result{outcome, Final(outcome)};
   if (trace_.On()) {
     Json event = result.final;

@@ -18,13 +18,27 @@ Json Trace::Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_v
 }
 
 void Trace::Record(Json event) {
-  if (!event.contains("seq"))
-    event["seq"] = seq_;
-  ++seq_;
-  if (stream_)
-    *stream_ << event.dump() << '\n';
-  if (capture_)
-    events_.push_back(std::move(event));
+  std::vector<Json> ready;
+  folder_.Push(std::move(event), ready);
+  Write(ready);
+}
+
+void Trace::Finish() {
+  std::vector<Json> ready;
+  folder_.Finish(ready);
+  Write(ready);
+}
+
+// Each line reaches the file before the run goes on, so a run that is killed or crashes leaves
+// every event up to that point on disk.
+void Trace::Write(std::vector<Json> &ready) {
+  for (Json &event : ready) {
+    event["seq"] = seq_++;
+    if (stream_)
+      *stream_ << event.dump() << '\n' << std::flush;
+    if (capture_)
+      events_.push_back(std::move(event));
+  }
 }
 
 std::string HexBytes(const uint8_t *data, size_t size) {

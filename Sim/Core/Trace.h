@@ -2,6 +2,8 @@
 // only while someone listens (a capture for tests and reports, or a stream to a file), so a run
 // with tracing off pays nothing for them.
 #pragma once
+#include "Core/RepeatFolder.h"
+
 #include <cstdint>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -34,18 +36,23 @@ public:
     fill(event);
     Record(std::move(event));
   }
+  // Records an event; repetitions of a block of events are folded (see RepeatFolder).
   void Record(Json event);
+  // Records what folding still holds back; called before the final line.
+  void Finish();
 
   const std::vector<Json> &Events() const { return events_; }
   uint64_t Count() const { return seq_; }
 
 private:
   Json Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image);
+  void Write(std::vector<Json> &ready);
 
   bool capture_ = false;
   std::ostream *stream_ = nullptr;
   uint64_t seq_ = 0;
   std::vector<Json> events_;
+  RepeatFolder folder_;
 };
 
 // Byte strings appear in the trace as lowercase hex without separators.

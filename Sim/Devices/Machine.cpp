@@ -13,7 +13,7 @@ namespace boardsim {
 namespace {
 
 constexpr uint64_t kEcamBase = 0xF0000000;
-constexpr uint64_t kPauseWatchdog = 10'000'000;
+constexpr uint64_t kPauseWatchdog = 1'000'000;
 constexpr uint64_t kEcamEnd = uint64_t{1} << 32; // 256 buses of 1 MiB
 constexpr uint64_t kDeviceHoleBase = 0xC0000000;
 constexpr uint16_t kConfigAddressPort = 0xCF8;

@@ -147,6 +147,7 @@ void DxeCore::CallBoardInfo(const BootStep &step) {
       break;
     }
   }
+  buffers.CheckGuards(sim_, target);
   sim_.Emit("return", [&](Json &e) {
     e["target"] = target;
     e["value"] = value;

@@ -323,8 +323,17 @@ void Emulator::MapHostText() {
 
 void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
                          const Ranges &readOnly) {
-  if (auto it = regions_.find(begin); it != regions_.end() && it->second == size)
-    return;
+  // A board with another SMRAM size reuses the start with another size: map it anew.
+  if (auto it = regions_.find(begin); it != regions_.end()) {
+    if (it->second.size == size)
+      return;
+    for (auto [at, length] : it->second.pieces)
+      Check(uc_mem_unmap(uc_, at, length), "board memory");
+    uc_ctl_remove_cache(uc_, begin, begin + it->second.size);
+    regions_.erase(it);
+  }
+  MappedRegion &region = regions_[begin];
+  region.size = size;
   std::vector<std::pair<std::pair<uint64_t, uint64_t>, uint32_t>> gaps;
   for (auto range : holes)
     gaps.push_back({range, 0});
@@ -333,9 +342,11 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
   std::sort(gaps.begin(), gaps.end());
   uint64_t cursor = begin;
   auto map = [&](uint64_t to, uint32_t prot) {
-    if (to > cursor)
-      Check(uc_mem_map_ptr(uc_, cursor, to - cursor, prot, reinterpret_cast<void *>(cursor)),
-            "board memory");
+    if (to <= cursor)
+      return;
+    Check(uc_mem_map_ptr(uc_, cursor, to - cursor, prot, reinterpret_cast<void *>(cursor)),
+          "board memory");
+    region.pieces.emplace_back(cursor, to - cursor);
   };
   for (auto [range, prot] : gaps) {
     map(range.first, UC_PROT_ALL);
@@ -345,7 +356,6 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
     cursor = range.second;
   }
   map(begin + size, UC_PROT_ALL);
-  regions_[begin] = size;
 }
 
 void Emulator::PlaceCode(uint64_t base, uint64_t size, const GuestModule *module) {

@@ -106,7 +106,12 @@ private:
   unsigned bits_;
   uint64_t returnAddress_;
   const RegisterSet *regs_;
-  std::map<uint64_t, uint64_t> regions_;
+  // Board memory regions by start: their size and the pieces mapped around the holes.
+  struct MappedRegion {
+    uint64_t size;
+    std::vector<std::pair<uint64_t, uint64_t>> pieces;
+  };
+  std::map<uint64_t, MappedRegion> regions_;
   std::map<uint64_t, Placement> placements_;
   std::vector<std::pair<void *, size_t>> hostTextPages_;
   std::map<uint64_t, std::unique_ptr<DeviceWindow>> deviceWindows_;

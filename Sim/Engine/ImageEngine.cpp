@@ -82,6 +82,22 @@ std::string ImageEngine::DefaultDirectory() {
   return BOARDSIM_DEFAULT_IMAGE_DIR;
 }
 
+// Board memory at the simulator's own addresses, each region with the holes and read-only
+// ranges that fall in it.
+static void MapBoardMemory(int bits, const Memory &memory, const Emulator::Ranges &holes,
+                    const Emulator::Ranges &readOnly) {
+  for (const Memory::Range &region : memory.Regions()) {
+    auto inside = [&](const Emulator::Ranges &ranges) {
+      Emulator::Ranges within;
+      for (auto range : ranges)
+        if (range.first >= region.begin && range.second <= region.begin + region.size)
+          within.push_back(range);
+      return within;
+    };
+    Emulator::Get(bits).MapRegion(region.begin, region.size, inside(holes), inside(readOnly));
+  }
+}
+
 ImageEngine::ImageEngine(Simulator &sim, std::string imageDirectory)
     : sim_(sim), directory_(std::move(imageDirectory)) {
   Memory &memory = sim.memory();
@@ -94,8 +110,7 @@ ImageEngine::ImageEngine(Simulator &sim, std::string imageDirectory)
       guards.emplace_back(guard, guard + kGuard);
     }
   std::sort(guards.begin(), guards.end());
-  const Memory::Range region = memory.Region();
-  Emulator::Get(64).MapRegion(region.begin, region.size, guards);
+  MapBoardMemory(64, memory, guards, {});
 
   // PEI images execute in place: the IA32 processor sees their areas read-only.
   pei_ = {Reserve(memory, Space::Platform, kPeiStack, "platform memory"), kPeiStack, 0};
@@ -108,7 +123,7 @@ ImageEngine::ImageEngine(Simulator &sim, std::string imageDirectory)
     peiGuards.emplace_back(guard, guard + kGuard);
     peiImages.emplace_back(guard + kGuard + kPeiStack, guard + SlotSize(kPeiStack));
   }
-  Emulator::Get(32).MapRegion(region.begin, region.size, peiGuards, peiImages);
+  MapBoardMemory(32, memory, peiGuards, peiImages);
 }
 
 ImageEngine::~ImageEngine() = default;

@@ -156,6 +156,7 @@ void PeiCore::CallBoardInfoPpi(const BootStep &step) {
       break;
     }
   }
+  buffers.CheckGuards(sim_, target);
   sim_.Emit("return", [&](Json &e) {
     e["target"] = target;
     e["value"] = value;

@@ -25,24 +25,29 @@ std::string FallbackHint(const std::string &key) {
 
 } // namespace
 
-std::string RenderBoardErrors(const std::vector<BoardError> &errors) {
+std::string RenderBoardErrors(const std::vector<BoardError> &errors, bool warnings) {
   std::string text;
   for (const BoardError &error : errors) {
-    std::string place = error.file;
+    std::string place = EscapeControl(error.file);
     if (error.line)
       place += ":" + std::to_string(error.line);
     if (error.line && error.column)
       place += ":" + std::to_string(error.column);
-    text += place + ": " + (error.key.empty() ? "" : error.key + ": ") + error.message + '\n';
-    const std::string hint = error.hint.empty() ? FallbackHint(error.key) : error.hint;
+    text += place + ": " + (error.key.empty() ? "" : EscapeControl(error.key) + ": ") +
+            (warnings ? "warning: " : "") + EscapeControl(error.message) + '\n';
+    const std::string hint =
+        EscapeControl(error.hint.empty() ? FallbackHint(error.key) : error.hint);
     for (const std::string &line : report::Wrap(hint, "    hint: ", "          "))
       text += line + '\n';
   }
   return text;
 }
 
-std::string RenderBoardVerdict(const std::string &path, size_t errorCount) {
-  return path + ": " + (errorCount ? report::Plural(errorCount, "error") : "ok") + '\n';
+std::string RenderBoardVerdict(const std::string &path, size_t errorCount, size_t warningCount) {
+  if (errorCount)
+    return path + ": " + report::Plural(errorCount, "error") + '\n';
+  return path + ": ok" + (warningCount ? ", " + report::Plural(warningCount, "warning") : "") +
+         '\n';
 }
 
 } // namespace boardsim

@@ -9,9 +9,10 @@ namespace boardsim {
 
 // One block per problem: "file:line:column: key: message", then an indented hint (the parser's,
 // or a pointer to the section's reference in docs/board-file.md).
-std::string RenderBoardErrors(const std::vector<BoardError> &errors);
+// Warnings read "file:line: key: warning: message".
+std::string RenderBoardErrors(const std::vector<BoardError> &errors, bool warnings = false);
 
-// "boards/x.toml: ok" or "boards/x.toml: 3 errors".
-std::string RenderBoardVerdict(const std::string &path, size_t errorCount);
+// "boards/x.toml: ok", "boards/x.toml: ok, 1 warning" or "boards/x.toml: 3 errors".
+std::string RenderBoardVerdict(const std::string &path, size_t errorCount, size_t warningCount = 0);
 
 } // namespace boardsim

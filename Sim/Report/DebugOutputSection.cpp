@@ -1,5 +1,6 @@
 // Text that left the machine: each UART's output, the frames on the framed debug port, and what
 // the debug agent collected at the I/O breakpoint.
+#include "Expect/FramedText.h"
 #include "Report/ErrorStops.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
@@ -26,24 +27,6 @@ void AddText(SectionLines &lines, const std::string &title, const std::vector<ui
       at += room;
     } while (at < line.size());
   }
-}
-
-// The bytes between the start and end markers of every frame sent to `port`.
-std::vector<uint8_t> FramedText(const std::vector<Json> &events, uint64_t port) {
-  std::vector<uint8_t> text;
-  bool inFrame = false;
-  for (const Json &e : events) {
-    if (!Is(e, "io") || Text(e, "dir") != "out" || U64(e, "port") != port)
-      continue;
-    const uint64_t value = U64(e, "value"), width = U64(e, "width");
-    if (width == 32 && value == kFrameStart)
-      inFrame = true;
-    else if (width == 32 && value == kFrameEnd)
-      inFrame = false;
-    else if (inFrame && width == 8)
-      text.push_back(uint8_t(value));
-  }
-  return text;
 }
 
 std::vector<uint8_t> AgentText(const std::vector<Json> &events) {

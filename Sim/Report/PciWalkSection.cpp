@@ -188,6 +188,33 @@ const PciFunction *BoardFunction(const Board &board, const std::string &bdf) {
   return nullptr;
 }
 
+// Why a NIC token led to no controller, and so to no address in the caller's lists: what the
+// board file describes at the bridge and below it.
+std::string NoControllerReason(const Board &board, const NicWalk &nic) {
+  const PciFunction *bridge = BoardFunction(board, nic.bridge);
+  if (!bridge)
+    return "no controller below the bridge: the board file describes no function at " + nic.bridge +
+           ", so its bus numbers read all ones";
+  if (bridge->kind != PciKind::Bridge)
+    return "no controller below the bridge: " + nic.bridge + " is not a bridge in the board file";
+  if (!nic.secondary || !nic.subordinate || *nic.secondary == 0 ||
+      *nic.subordinate < *nic.secondary)
+    return "no controller below the bridge: its bus range holds no bus to look on";
+  std::vector<std::string> elsewhere;
+  for (const PciFunction &function : board.pci)
+    if (function.kind == PciKind::Nic &&
+        (function.bdf.bus < *nic.secondary || function.bdf.bus > *nic.subordinate))
+      elsewhere.push_back(BdfText(uint64_t{function.bdf.bus} << 8 | function.bdf.device << 3 |
+                                  function.bdf.function));
+  std::string reason = Format("no controller below the bridge: no NIC on buses %02llx-%02llx",
+                              static_cast<unsigned long long>(*nic.secondary),
+                              static_cast<unsigned long long>(*nic.subordinate));
+  if (!elsewhere.empty())
+    reason += " (the board file's NICs at " + elsewhere.front() +
+              (elsewhere.size() > 1 ? " and others" : "") + " lie outside them)";
+  return reason + "; this NIC gets no entry in the lists";
+}
+
 void Render(const Board &board, const MacCall &call, SectionLines &lines) {
   if (call.layout)
     lines.push_back("  PcdNicFunctionLayout = " + std::to_string(*call.layout));
@@ -210,6 +237,7 @@ void Render(const Board &board, const MacCall &call, SectionLines &lines) {
     }
     if (!nic.Present()) {
       lines.push_back("         " + nic.device + " absent (its ID reads all ones)");
+      AddWrapped(lines, "         ", NoControllerReason(board, nic));
       continue;
     }
     lines.push_back(Format("         %s  %s  %-22s %s", nic.device.c_str(),

@@ -35,9 +35,8 @@ std::string SimTime(uint64_t us) {
                 static_cast<unsigned long long>(us % 1000));
 }
 
+// Milliseconds, like the timeline's clock, with as many decimals as needed.
 std::string Duration(uint64_t us) {
-  if (us < 1000)
-    return std::to_string(us) + " us";
   std::string text = Format("%llu.%03llu", static_cast<unsigned long long>(us / 1000),
                             static_cast<unsigned long long>(us % 1000));
   while (text.back() == '0')

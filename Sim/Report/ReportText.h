@@ -18,7 +18,7 @@ std::string Hex(uint64_t value);           // 0x1265
 std::string Hex32(uint64_t value);         // 0x00001265
 std::string HexByte(uint64_t value);       // 0x0A
 std::string SimTime(uint64_t us);          // "  201.000 ms"
-std::string Duration(uint64_t us);         // "200 ms", "1.5 ms", "40 us"
+std::string Duration(uint64_t us);         // "200 ms", "1.5 ms", "0.04 ms"
 std::string BdfText(uint64_t bdf16);       // bus << 8 | device << 3 | function -> "80:01.1"
 std::string PciIdText(uint64_t id);        // device << 16 | vendor -> "8086:1521"
 std::string MacText(const uint8_t *bytes); // six bytes -> "3c:ec:ef:10:20:30"

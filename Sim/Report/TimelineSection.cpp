@@ -134,8 +134,9 @@ private:
                                : std::to_string(burst.counts[kind]) + " " + kCountedNames[kind]);
     }
     if (burst.stalls)
-      text += (text.empty() ? "" : ", ") + Plural(burst.stalls, "stall") + " of " +
-              Glued(Duration(burst.stalledUs));
+      text += (text.empty() ? "" : ", ") + Plural(burst.stalls, "stall") +
+              (burst.stalls == 1 ? " of " : ", ") + Glued(Duration(burst.stalledUs)) +
+              (burst.stalls == 1 ? "" : Glued(" in all"));
     if (hardware)
       Line(burst.origin, "[" + text + "]");
   }

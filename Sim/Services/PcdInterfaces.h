@@ -18,7 +18,11 @@ template <const char *Interface> struct PcdAccess {
   template <typename T> static EFI_STATUS EFIAPI Set(UINTN token, T value) {
     Simulator &sim = Simulator::Current();
     std::string member = std::string(Interface) + ".Set" + std::to_string(sizeof(T) * 8);
-    Injected injected = sim.faults().Check(sim.CurrentPhase(), member, sim.CurrentImage());
+    // PCD_PROTOCOL is a boot-services protocol: "dxe.PCD_PROTOCOL.SetN" also matches SMM code.
+    Injected injected =
+        std::string_view(Interface) == "PCD_PROTOCOL"
+            ? sim.faults().CheckBootSide(sim.CurrentPhase(), member, sim.CurrentImage())
+            : sim.faults().Check(sim.CurrentPhase(), member, sim.CurrentImage());
     if (injected.Fails())
       return *injected.status;
     sim.pcd().Set(token, sizeof(T) * 8, value);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace boardsim {
 namespace {
@@ -36,6 +37,9 @@ void *BuildHobList(Simulator &sim) {
   for (const HeapRecord &record : records)
     total += std::max<size_t>(record.hob_length, sizeof(HEAP_TRANSFER_HOB) + record.size);
   auto *list = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, total));
+  if (!list) // the board file's check keeps the records within the platform pool
+    throw std::runtime_error("the HOB list of " + std::to_string(total) +
+                             " bytes does not fit the platform pool");
   uint8_t *cursor = list;
 
   EFI_HOB_HANDOFF_INFO_TABLE handoff{};

@@ -2,6 +2,7 @@
 
 #include "Board/BoardParser.h"
 #include "Core/Simulator.h"
+#include "Expect/Expectations.h"
 #include "Report/BoardErrors.h"
 #include "Report/Report.h"
 
@@ -19,7 +20,7 @@ namespace {
 std::optional<Board> Load(const std::optional<std::string> &path) {
   LoadResult loaded =
       path ? LoadBoardFile(*path) : ParseBoardText(kDefaultBoardText, "boards/default.toml");
-  std::cerr << RenderBoardErrors(loaded.errors);
+  std::cerr << RenderBoardErrors(loaded.errors) << RenderBoardErrors(loaded.warnings, true);
   return loaded.board;
 }
 
@@ -28,19 +29,19 @@ std::optional<Board> Load(const std::optional<std::string> &path) {
 int RunCommand(const RunOptions &options) {
   std::optional<Board> board = Load(options.boardPath);
   if (!board)
-    return 1;
+    return kExitUnusable;
   std::ofstream traceFile;
   if (options.tracePath) {
     traceFile.open(*options.tracePath);
     if (!traceFile) {
       std::cerr << "boardsim: cannot write the trace to " << *options.tracePath
                 << " (check that the folder exists and is writable)\n";
-      return 1;
+      return kExitUnusable;
     }
   }
   try {
     SimOptions simOptions;
-    simOptions.captureTrace = !options.quiet && !options.json;
+    simOptions.captureTrace = (!options.quiet && !options.json) || !board->expects.empty();
     simOptions.traceOut = options.tracePath ? &traceFile : nullptr;
     simOptions.engine = options.engine == "image" ? Engine::Image : Engine::Host;
     simOptions.imageDirectory = options.imageDirectory.value_or("");
@@ -52,11 +53,17 @@ int RunCommand(const RunOptions &options) {
       std::cout << RenderOutcome(*board, result);
     else
       std::cout << RenderReport(*board, result, sim.trace().Events());
-    static constexpr int kExitStatus[] = {0, 2, 3}; // completed, halted, crashed
-    return kExitStatus[static_cast<int>(result.outcome)];
+    if (board->expects.empty()) {
+      static constexpr int kByOutcome[] = {kExitOk, kExitHalted, kExitCrashed};
+      return kByOutcome[static_cast<int>(result.outcome)];
+    }
+    const auto results = CheckExpectations(*board, result.final, sim.trace().Events());
+    (options.json ? std::cerr : std::cout)
+        << RenderExpectations(options.boardPath.value_or("boards/default.toml"), results);
+    return AllPassed(results) ? kExitOk : kExitExpectations;
   } catch (const std::runtime_error &error) {
     std::cerr << "boardsim: " << error.what() << '\n';
-    return 1;
+    return kExitUnusable;
   }
 }
 
@@ -65,16 +72,16 @@ int CheckCommand(const std::vector<std::string> &boardPaths) {
   for (const std::string &path : boardPaths) {
     LoadResult loaded = LoadBoardFile(path);
     std::cout.flush();
-    std::cerr << RenderBoardErrors(loaded.errors);
+    std::cerr << RenderBoardErrors(loaded.errors) << RenderBoardErrors(loaded.warnings, true);
     std::cerr.flush();
-    std::cout << RenderBoardVerdict(path, loaded.errors.size());
+    std::cout << RenderBoardVerdict(path, loaded.errors.size(), loaded.warnings.size());
     if (!loaded.board)
       ++failed;
   }
   if (boardPaths.size() > 1)
     std::cout << failed << " of " << boardPaths.size() << " board files "
               << (failed == 1 ? "has" : "have") << " errors\n";
-  return failed ? 1 : 0;
+  return failed ? kExitUnusable : kExitOk;
 }
 
 } // namespace boardsim

@@ -6,8 +6,16 @@
 
 namespace boardsim {
 
+// Exit statuses of every command, as the help texts and docs/testing.md list them.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUnusable = 1;     // board file, module images, output file
+inline constexpr int kExitHalted = 2;       // run: halted in an error stop (no expectations given)
+inline constexpr int kExitExpectations = 3; // run: an expectation failed; test: a board failed
+inline constexpr int kExitUsage = 4;        // the command line itself is wrong
+inline constexpr int kExitCrashed = 5;      // run: image code faulted (image engine; no expectations)
+
 struct RunOptions {
-  std::optional<std::string> boardPath; // nullopt: the built-in default board
+  std::optional<std::string> boardPath; // nullopt: the built-in default board; "-": stdin
   std::optional<std::string> tracePath;
   bool quiet = false;
   bool json = false;
@@ -15,9 +23,15 @@ struct RunOptions {
   std::optional<std::string> imageDirectory;
 };
 
-// Exit codes: 0 completed, 1 unusable input (board file, module images), 2 halted, 3 crashed
-// (image code faulted in the image engine).
+struct TestOptions {
+  std::vector<std::string> paths; // board files and folders
+  std::optional<std::string> junitPath;
+  unsigned jobs = 0; // 0: one per core
+};
+
 int RunCommand(const RunOptions &options);
 int CheckCommand(const std::vector<std::string> &boardPaths);
+// `self` is this program, which runs each board in a process of its own.
+int TestCommand(const TestOptions &options, const std::string &self);
 
 } // namespace boardsim

@@ -3,16 +3,24 @@
 
 #include <CLI/CLI.hpp>
 
+#include <iostream>
+#include <unistd.h>
+
 namespace {
 
 // CLI11 does not wrap texts: the footers are laid out for an 80-column terminal here.
 constexpr const char *kMainFooter =
     R"(The modules BoardInfoPei, BoardInfoDxe and S3SaveSmm run as host builds of the
 same sources against simulated PEI, DXE and SMM services and board hardware;
-with 'run --engine image' BoardInfoDxe.efi and S3SaveSmm.efi run themselves in
-an x64 emulator. docs/board-file.md describes board files, docs/trace.md the
-trace, docs/image-engine.md the image engine.
-Run 'boardsim run --help' or 'boardsim check --help' for each command.)";
+with 'run --engine image' BoardInfoPei.efi, BoardInfoDxe.efi and S3SaveSmm.efi
+run themselves in an emulator. docs/board-file.md describes board files,
+docs/trace.md the trace, docs/image-engine.md the image engine, and
+docs/testing.md how to test a board with expectations and 'boardsim test'.
+Run 'boardsim run --help', 'boardsim check --help' or 'boardsim test --help'
+for each command.
+
+Exit status of every command: 4 when the command line itself is wrong (an
+unknown option, a missing argument); the others are listed per command.)";
 
 constexpr const char *kRunFooter =
     R"(The report shows a timeline of the boot, then (when they have something to
@@ -21,26 +29,56 @@ address, the setup items marked, host registers, SMBus and IPMI traffic, the
 S3 hand-over, the SMRAM heap list, debug output, POST codes and error stops,
 and the outcome. --quiet and --json replace it; --json wins if both are given.
 
+A board with [[expect]] entries is checked after the run: each failed
+expectation is listed with the value expected and the value the run gave.
+
 Exit status:
-  0  the boot script ran to its end
+  0  the boot script ran to its end (with [[expect]]: every expectation held)
   1  the board file is unusable, or the module images are missing
      (BOARDSIM_MODULE_DIR names the folder that holds the .so files)
-  2  the run halted in an error stop
-  3  the run crashed: image code faulted (image engine; the fault event says
-     where)
+  2  the run halted in an error stop (boards without [[expect]] only)
+  3  an expectation failed
+  4  the command line is wrong
+  5  the run crashed: image code faulted (image engine; the fault event says
+     where; boards without [[expect]] only)
 
 Examples:
   boardsim run
   boardsim run boards/default.toml --trace default.jsonl
   boardsim run my-board.toml --quiet
-  boardsim run boards/smm-normal.toml --engine image)";
+  boardsim run boards/smm-normal.toml --engine image
+  boardsim run - < my-board.toml)";
 
 constexpr const char *kCheckFooter =
     R"(Every problem is listed with its file, line, column, key and a hint, then one
 line per file says "ok" or how many errors it has. A board file is never half
 applied: 'boardsim run' refuses a file that 'check' faults.
 
-Exit status: 0 every file is usable, 1 at least one has an error.)";
+Exit status: 0 every file is usable (warnings allowed), 1 at least one has an
+error, 4 the command line is wrong.)";
+
+constexpr const char *kTestFooter =
+    R"(Runs every board file given, and every *.toml file in the folders given, each
+as 'boardsim run FILE --quiet' in a process of its own, as many at a time as
+the machine has cores. A board passes when its run exits with status 0: every
+[[expect]] entry held (or, without expectations, the boot ran to its end).
+One line per board, then the output of each failed board, then the total
+"N passed, M failed".
+
+Exit status: 0 every board passed, 1 no board file was found or the JUnit
+file cannot be written, 3 at least one board failed, 4 the command line is
+wrong.
+
+Examples:
+  boardsim test boards/
+  boardsim test boards/ my-boards/ --junit boardsim-junit.xml)";
+
+// The running program, which 'test' starts once per board.
+std::string SelfPath(const char *argv0) {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<size_t>(n)) : argv0;
+}
 
 } // namespace
 
@@ -48,6 +86,7 @@ int main(int argc, char **argv) {
   CLI::App app{"boardsim - boot the board's firmware modules on a simulated board"};
   app.require_subcommand(1);
   app.footer(kMainFooter);
+  app.set_version_flag("--version", "boardsim " BOARDSIM_VERSION);
 
   boardsim::RunOptions run;
   CLI::App *runCommand = app.add_subcommand("run", "Boot a board and print the report");
@@ -71,8 +110,38 @@ int main(int argc, char **argv) {
   checkCommand->footer(kCheckFooter);
   checkCommand->add_option("BOARD", boards, "board files to check")->required()->type_name("FILE");
 
-  CLI11_PARSE(app, argc, argv);
+  boardsim::TestOptions test;
+  CLI::App *testCommand =
+      app.add_subcommand("test", "Run board files and folders of them as a test suite");
+  testCommand->footer(kTestFooter);
+  testCommand->add_option("PATH", test.paths, "board files and folders")
+      ->required()
+      ->type_name("PATH");
+  testCommand->add_option("--junit", test.junitPath, "also write a JUnit XML report to FILE")
+      ->type_name("FILE");
+  testCommand->add_option("-j,--jobs", test.jobs, "boards run at a time; default: one per core")
+      ->type_name("N");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion &e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError &e) {
+    const CLI::App *command = *runCommand     ? runCommand
+                              : *checkCommand ? checkCommand
+                              : *testCommand  ? testCommand
+                                              : nullptr;
+    std::cerr << "boardsim: " << e.what() << "\n  run 'boardsim "
+              << (command ? command->get_name() + " " : "") << "--help' for the usage\n";
+    return boardsim::kExitUsage;
+  }
   if (*runCommand)
     return boardsim::RunCommand(run);
+  if (*testCommand)
+    return boardsim::TestCommand(test, SelfPath(argv[0]));
   return boardsim::CheckCommand(boards);
 }

@@ -281,6 +281,88 @@ TEST(BoardErrors, LoadBoardFileReadsTheFileAndNamesItInErrors) {
   EXPECT_EQ(good.board->name, path.stem().string());
 }
 
+TEST(BoardErrors, ExpectationEntries) {
+  const ErrorCase cases[] = {
+      {"no kind", "[[expect]]\ncount = 1", 1, "expect[0]", "has no kind key"},
+      {"two kinds", "[[expect]]\noutcome = \"halted\"\nerror_stops = [1]", 1, "expect[0]",
+       "two kind keys, `outcome` and `error_stops`"},
+      {"modifier of another kind", "[[expect]]\noutcome = \"halted\"\ncount = 2", 3,
+       "expect[0].count", "does not apply to `outcome`"},
+      {"unknown outcome", "[[expect]]\noutcome = \"hung\"", 2, "expect[0].outcome",
+       "unknown value \"hung\""},
+      {"unknown event kind", "[[expect]]\nevent = { ev = \"faults\" }", 2, "expect[0].event.ev",
+       "no event called \"faults\""},
+      {"event without ev", "[[expect]]\nevent = { what = \"x\" }", 2, "expect[0].event.ev",
+       "required key `ev`"},
+      {"short MAC", "[[expect]]\nmacs = [\"0102\"]", 2, "expect[0].macs[0]", "6 bytes"},
+      {"unknown PCD", "[[expect]]\npcd = { PcdNic1Bridge = 1 }", 2, "expect[0].pcd.PcdNic1Bridge",
+       "unknown PCD token"},
+      {"field the kind lacks", "[[expect]]\nsmbus = { adress = 0x50 }", 2, "expect[0].smbus.adress",
+       "unknown key"},
+      {"never against count", "[[expect]]\nevent = { ev = \"fault\" }\ncount = 2\nnever = true", 4,
+       "expect[0].never", "contradicts `count`"},
+  };
+  for (const ErrorCase &c : cases)
+    ExpectSingleError(c);
+}
+
+// Windows no single key shows wrong: explicit BARs and memory-mapped UARTs over each other, the
+// configuration window or board memory.
+TEST(BoardErrors, OverlappingDeviceWindows) {
+  const std::string nic = "[[pci]]\nbdf = \"01:00.0\"\nkind = \"nic\"\nbar0 = 0xC0000000\n";
+  const ErrorCase cases[] = {
+      {"two BARs", nic + "[[pci]]\nbdf = \"02:00.0\"\nkind = \"nic\"\nbar0 = 0xC1000000", 5,
+       "pci[1].bar0", "overlaps BAR0 of 01:00.0"},
+      {"UART inside a BAR", nic + "[[uart]]\nbase = 0xC0001000", 5, "uart[0].base",
+       "the UART at 0xC0001000 overlaps BAR0 of 01:00.0"},
+      {"UART in the configuration window", "[[uart]]\nbase = 0xF0008000", 1, "uart[0].base",
+       "overlaps the PCI configuration window"},
+      {"BAR over board memory", "[[pci]]\nbdf = \"01:00.0\"\nbar0 = 0x10400000", 1, "pci[0].bar0",
+       "overlaps board memory"},
+      {"BAR over SMRAM", "[[pci]]\nbdf = \"01:00.0\"\nbar0 = 0x20100000", 1, "pci[0].bar0",
+       "overlaps SMRAM"},
+  };
+  for (const ErrorCase &c : cases)
+    ExpectSingleError(c);
+  MustParse("[smm]\nsmram_size = 0x100000\n[[pci]]\nbdf = \"01:00.0\"\nbar0 = 0x20100000");
+}
+
+// Values the simulator cannot give a board are refused where they are written.
+TEST(BoardErrors, ValuesTheSimulatorCannotGive) {
+  const std::string big = "[[heap]]\nhandle = 1\nsize = 0xFFFFFF\nhob_length = 48\n";
+  const ErrorCase cases[] = {
+      {"marker over the header's offset fields",
+       "[[boot]]\nbuild_s3_table = { boundary_offset = 30 }", 2,
+       "boot[0].build_s3_table.boundary_offset", "would overwrite the header's offset fields"},
+      {"HOB list beyond the platform pool", "[[heap]]\nhandle = 0\n" + big, 3, "heap[1]",
+       "the HOB list reaches"},
+      {"no SMRAM", "[smm]\nsmram_size = 0", 2, "smm.smram_size", "out of range"},
+      {"beyond the SMRAM window", "[smm]\nsmram_size = 0x80000000", 2, "smm.smram_size",
+       "out of range"},
+  };
+  for (const ErrorCase &c : cases)
+    ExpectSingleError(c);
+}
+
+TEST(BoardWarnings, BootScriptsThatTestNothing) {
+  const LoadResult none = ParseBoardText("[[boot]]\nsignal = \"ready_to_boot\"", "w.toml");
+  ASSERT_TRUE(none.board);
+  ASSERT_EQ(none.warnings.size(), 1u);
+  EXPECT_EQ(none.warnings[0].key, "boot");
+  EXPECT_NE(none.warnings[0].message.find("dispatches no module"), std::string::npos);
+
+  const LoadResult early = ParseBoardText("[[boot]]\ncall = \"BOARD_INFO_PPI.1\"\n"
+                                          "[[boot]]\ndispatch = \"BoardInfoPei\"\n"
+                                          "[[boot]]\ncall = \"BOARD_INFO_PPI.1\"",
+                                          "w.toml");
+  ASSERT_TRUE(early.board);
+  ASSERT_EQ(early.warnings.size(), 1u);
+  EXPECT_EQ(early.warnings[0].line, 1u);
+  EXPECT_NE(early.warnings[0].message.find("calls into BoardInfoPei"), std::string::npos);
+
+  EXPECT_TRUE(ParseBoardText("", "default.toml").warnings.empty()); // the default script
+}
+
 TEST(BoardErrors, ToStringShowsOnlyTheKnownParts) {
   EXPECT_EQ((BoardError{"a.toml", 7, 3, "pci[2].bdf", "bad", "fix it"}.ToString()),
             "a.toml:7: pci[2].bdf: bad (hint: fix it)");

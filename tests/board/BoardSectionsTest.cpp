@@ -37,7 +37,7 @@ bdf = "01:00.1"
 kind = "nic"
 model = "intel700"
 mac = "00:1B:21:AA:BB:CC"
-bar0 = 0xFE000000
+bar0 = 0xE6000000
 capabilities = [0x10, 0x01]
 config = { 4 = 0x06, 0xFFF = 0x5A }
 mmio = { 0x5400 = "DEAD BEEF" }
@@ -203,7 +203,7 @@ TEST_F(FullBoard, PciFunctionsKeepTheirOrderAndResolveModelDefaults) {
   EXPECT_EQ(intel.device, 0x1572);
   EXPECT_EQ(intel.class_code, 0x02);
   EXPECT_EQ(intel.mac, (std::array<uint8_t, 6>{0x00, 0x1B, 0x21, 0xAA, 0xBB, 0xCC}));
-  EXPECT_EQ(intel.bar0, std::optional<uint32_t>(0xFE000000));
+  EXPECT_EQ(intel.bar0, std::optional<uint32_t>(0xE6000000));
   EXPECT_EQ(intel.capabilities, (std::vector<uint8_t>{0x10, 0x01}));
   EXPECT_EQ(intel.config, (std::map<uint16_t, uint8_t>{{4, 0x06}, {0xFFF, 0x5A}}));
   EXPECT_EQ(intel.mmio.at(0x5400), (std::vector<uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));

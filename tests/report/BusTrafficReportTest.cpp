@@ -62,6 +62,9 @@ TEST(BusTrafficReport, ASilentBmcShowsTenRequestsEachFollowedByAStall) {
             std::string::npos)
       << attempt[0];
   EXPECT_EQ(attempt[1], "    stall 100 ms");
+  // The timeline sums them up: a count and a total, in the report's one unit.
+  EXPECT_NE(run.report().find("10 stalls,"), std::string::npos) << run.report();
+  EXPECT_NE(run.report().find("1000 ms in all]"), std::string::npos) << run.report();
 }
 
 TEST(BusTrafficReport, HostRegisterBitsAreMeasuredAgainstTheBoardsInitialValues) {

@@ -113,6 +113,41 @@ call = "GetNicMacAddresses"
       << run.report();
 }
 
+// Each NIC without an address says why: which part of the board file left it without one.
+TEST(PciWalkReport, EachNicWithoutAControllerSaysWhy) {
+  ReportRun run(R"(
+[pcd]
+PcdNic1BridgeLocation = 0x0008
+PcdNic2BridgeLocation = 0x0010
+PcdNic3BridgeLocation = 0x0018
+[[pci]]
+bdf = "00:01.0"
+kind = "bridge"
+secondary = 1
+subordinate = 2
+[[pci]]
+bdf = "05:00.0"
+kind = "nic"
+[[pci]]
+bdf = "00:02.0"
+kind = "bridge"
+secondary = 0
+subordinate = 0
+[[boot]]
+dispatch = "BoardInfoDxe"
+[[boot]]
+call = "GetNicMacAddresses"
+)");
+  EXPECT_EQ(run.LinesWith(kWalk, "no controller below the bridge: no NIC on buses 01-02").size(),
+            1u)
+      << run.report();
+  EXPECT_EQ(run.LinesWith(kWalk, "NICs at 05:00.0 lie outside them").size(), 1u) << run.report();
+  EXPECT_EQ(run.LinesWith(kWalk, "its bus range holds no bus to look on").size(), 1u)
+      << run.report();
+  EXPECT_EQ(run.LinesWith(kWalk, "the board file describes no function at").size(), 1u)
+      << run.report();
+}
+
 TEST(PciWalkReport, ANicWhoseIdPicksAnotherRuleThanItsModelIsPointedOut) {
   // An Intel 700-series ID on a model that keeps its MAC at BAR0 + 0x5400: the module reads the
   // 700-series registers and gets zeros, and the report says why.

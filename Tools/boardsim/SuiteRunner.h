@@ -1,0 +1,25 @@
+// Running many board files, each in a process of its own, several at a time.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+struct BoardRun {
+  std::string path;
+  int status = 0;     // the exit status, or 128 + signal for a run a signal ended
+  std::string output; // what the run printed, stdout and stderr together
+  double seconds = 0;
+};
+
+// Every board file under `paths`: files as given, folders searched for *.toml, sorted. Paths
+// that do not exist are returned as they are (their run fails with the loader's message).
+std::vector<std::string> CollectBoardFiles(const std::vector<std::string> &paths);
+
+// Runs `self run FILE --quiet` for each file, `jobs` at a time. `done` is called for the runs
+// in the order of `files`, as soon as a run and all before it have ended.
+std::vector<BoardRun> RunBoards(const std::string &self, const std::vector<std::string> &files,
+                                unsigned jobs, const std::function<void(const BoardRun &)> &done);
+
+} // namespace boardsim
