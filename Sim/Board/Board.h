@@ -3,6 +3,7 @@
 // resolves every default that depends on other keys (IDs per NIC model, HOB lengths, ...).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -154,6 +155,14 @@ struct HeapRecord {
   uint32_t size = 0;        // resolved: the payload length unless given
   uint16_t hob_length = 40; // resolved: 40 + size rounded up to 8 unless given
 };
+// The memory a record takes in the HOB list: its HOB, and all of its `size` payload bytes even
+// where they run past a short HobLength (a module that trusts `size` then reads defined bytes).
+inline constexpr uint32_t kHeapHobHeaderSize = 40;
+inline uint64_t HeapRecordFootprint(const HeapRecord &record) {
+  return std::max<uint64_t>(record.hob_length, kHeapHobHeaderSize + uint64_t{record.size});
+}
+// The platform memory set aside for the HOB list: one record of the largest size fits.
+inline constexpr uint64_t kMaxHobListFootprint = 0x1100000;
 
 // [board_tables]: the three 60-byte tables of BOARD_TABLE_SOURCE_PPI.
 inline constexpr uint32_t kBoardTableSize = 60;

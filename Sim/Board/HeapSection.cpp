@@ -8,8 +8,6 @@ namespace {
 
 // Keeps a record's payload a size the simulator can place in memory.
 constexpr uint32_t kMaxHeapSize = 0xFFFFFF;
-// A heap HOB: the GUID-extension header (8 + 16 bytes), then the 16-byte record header.
-constexpr uint32_t kHeapHobHeaderSize = 40;
 // A DEBUG_TRACE_BUFFER's data follows its 0x201-byte header.
 constexpr uint32_t kTraceBufferDataOffset = 0x201;
 
@@ -78,6 +76,8 @@ void ResolveLengths(TableReader &entry, HeapRecord &record) {
 } // namespace
 
 void ReadHeapSection(TableReader &root, Board &board) {
+  uint64_t footprint = 0;
+  bool reported = false;
   for (TableReader &entry : root.TableArray("heap")) {
     HeapRecord record;
     record.line = entry.source().begin.line;
@@ -96,6 +96,15 @@ void ReadHeapSection(TableReader &root, Board &board) {
     }
     ResolveLengths(entry, record);
     entry.RejectUnknownKeys();
+    footprint += HeapRecordFootprint(record);
+    if (footprint > kMaxHobListFootprint && !reported) {
+      reported = true;
+      entry.reader().Report(entry.source(), entry.KeyPath("size"),
+                            "the [[heap]] records up to this one take " +
+                                std::to_string(footprint) + " bytes of HOB list, more than the " +
+                                std::to_string(kMaxHobListFootprint) + " the platform holds",
+                            "lower the `size` of this or an earlier record, or drop records");
+    }
     board.heap.push_back(std::move(record));
   }
 }

@@ -1,5 +1,7 @@
 #include "Core/Memory.h"
 
+#include "Board/Board.h"
+
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -24,8 +26,9 @@ constexpr size_t kRedZone = 16;
 constexpr uint8_t kFreshPoolByte = 0xAF;
 constexpr size_t kAlign = 16;
 constexpr size_t kMiB = 1024 * 1024;
-// Pool sizes of the general spaces; SMRAM takes what the board gives it.
-constexpr size_t kGeneralSizes[] = {2 * kMiB, 10 * kMiB, 0, 4 * kMiB};
+// Pool sizes of the general spaces; SMRAM takes what the board gives it. The platform space
+// also holds the HOB list, as large as a board file may make it.
+constexpr size_t kGeneralSizes[] = {2 * kMiB, 10 * kMiB, 0, 4 * kMiB + kMaxHobListFootprint};
 
 void Poison(const void *p, size_t n) {
 #if defined(BOARDSIM_ASAN)

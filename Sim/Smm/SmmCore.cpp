@@ -33,10 +33,13 @@ void ApplyBuildSettings(Simulator &sim, LoadedImage &image) {
   write("DefaultDebugFilter", settings.DefaultDebugFilter);
 }
 
-template <typename T> bool ReadRam(Simulator &sim, uint64_t address, T &out) {
+// The simulator looks at board RAM as the board would, pool red zones included (a terminator
+// offset may point past its table): what it observes is not a memory error of the firmware.
+template <typename T>
+__attribute__((no_sanitize("address"))) bool ReadRam(Simulator &sim, uint64_t address, T &out) {
   if (!sim.memory().InRam(address, sizeof(T)))
     return false;
-  std::memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
+  __builtin_memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
   return true;
 }
 
@@ -101,10 +104,12 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
       if (offset + sizeof value <= params.size)
         std::memcpy(table + offset, &value, sizeof value);
     };
+    // The marker first: where a board places it inside the header, the header fields win, so the
+    // offsets the module reads are the ones the board gave.
+    put(params.boundary_offset, params.boundary_value);
     put(0, params.signature);
     put(__builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset), params.boundary_offset);
     put(__builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset), params.terminator_offset);
-    put(params.boundary_offset, params.boundary_value);
     state_->s3Table = S3TableRecord{reinterpret_cast<uint64_t>(table), space,
                                     params.terminator_offset, false, std::nullopt};
     if (record && sim_.memory().InRam(record, sizeof(TarnS3LibPrivateData)))
