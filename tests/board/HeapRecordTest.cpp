@@ -88,5 +88,14 @@ trace_buffer = { capacity = 0xFFFF, count = 0xFFFF, enable = 0xFF, buffered = 0x
   EXPECT_EQ(errors[1].key, "heap[0].trace_buffer.enable");
 }
 
+TEST(HeapRecord, TheWholeListFitsThePlatformMemory) {
+  // One record of the largest size fits; a second one of that size does not.
+  const std::string large = "[[heap]]\nhandle = 1\nsize = 0xFFFFFF\nhob_length = 48\n";
+  EXPECT_EQ(MustParse(large).heap.size(), 1u);
+  const std::vector<BoardError> errors = MustFail(large + large + large);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].key, "heap[1].size");
+}
+
 } // namespace
 } // namespace boardsim::test
