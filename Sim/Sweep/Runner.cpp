@@ -32,11 +32,12 @@ void MakeAddressesSymbolic(Json &value, const Memory &memory) {
   }
 }
 
-Observation Observe(const Board &board, bool recordCalls, std::vector<CheckedCall> *calls) {
+// Boots the board; `calls`, when given, receives every call the run checked for faults.
+Observation Observe(const Board &board, std::vector<CheckedCall> *calls = nullptr) {
   SimOptions options;
   options.captureTrace = true;
   Simulator sim(board, options);
-  sim.faults().Record(recordCalls);
+  sim.faults().Record(calls != nullptr);
   RunResult result = sim.Run();
   Observation observed{result.final, {}};
   MakeAddressesSymbolic(observed.final, sim.memory());
@@ -72,7 +73,7 @@ Observation RunFaulted(const Board &board, const CallSite &site, const std::stri
   spec.nth = site.nth;
   spec.status = status;
   faulted.faults.push_back(spec);
-  return Observe(faulted, false, nullptr);
+  return Observe(faulted);
 }
 
 bool WriteAll(int fd, const std::string &text) {
@@ -169,7 +170,7 @@ void Stop(Worker &worker) {
 SweepResult RunSweep(const Board &board, const SweepOptions &options) {
   SweepResult result{board.name, options.statuses, {}, {}};
   std::vector<CheckedCall> calls;
-  const Observation clean = Observe(board, true, &calls);
+  const Observation clean = Observe(board, &calls);
   result.sites = CallSitesOf(calls);
   result.verdicts.assign(result.sites.size(), std::vector<Verdict>(options.statuses.size()));
 

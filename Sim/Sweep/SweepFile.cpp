@@ -91,10 +91,13 @@ std::vector<std::string> CompareSweeps(const SweepResult &expected, const SweepR
   if (expected.statuses != actual.statuses)
     return {"the pinned sweep used the statuses " + Json(expected.statuses).dump() + ", this one " +
             Json(actual.statuses).dump() + " (give the same --statuses)"};
+  std::vector<std::string> differences;
+  if (expected.board != actual.board)
+    differences.push_back("the pinned sweep is of the board \"" + expected.board +
+                          "\", this one of \"" + actual.board + "\"");
   std::map<std::string, size_t> pinned;
   for (size_t i = 0; i < expected.sites.size(); ++i)
     pinned[SiteKey(expected.sites[i])] = i;
-  std::vector<std::string> differences;
   for (size_t i = 0; i < actual.sites.size(); ++i) {
     auto found = pinned.find(SiteKey(actual.sites[i]));
     if (found == pinned.end()) {

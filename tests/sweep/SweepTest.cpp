@@ -120,6 +120,8 @@ TEST(SweepFile, ListsEveryDifferenceFromThePinnedClassification) {
   EXPECT_EQ(differences[2], "call site gone: pei.LocatePpi BoardInfoPei#1 call 1 (PCD_PPI)");
 
   now = Pinned();
+  now.board = "other";
+  EXPECT_EQ(CompareSweeps(Pinned(), now).size(), 1u);
   now.statuses = {"EFI_NOT_FOUND"};
   EXPECT_EQ(CompareSweeps(Pinned(), now).size(), 1u);
 }
