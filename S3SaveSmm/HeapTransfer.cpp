@@ -11,6 +11,7 @@ constexpr UINT32 kErrorNoSmramForKind8 = 0x70177;
 constexpr UINT32 kErrorNoSmramForRecord = 0x70180;
 constexpr UINT32 kErrorInstallHeapList = 0x70268;
 constexpr UINT8 kKindWithOwnErrorCode = 8;
+constexpr UINT16 kHobAlignment = 8;
 
 SMM_HEAP_LIST_PROTOCOL mHeapListInterface = {1, {nullptr, nullptr}};
 // Head of the list this image uses: its own, or the one of the image that installed the protocol.
@@ -41,9 +42,11 @@ VOID TransferHeapBuffers() {
   }
   for (;;) {
     const auto *Header = reinterpret_cast<const EFI_HOB_GENERIC_HEADER *>(Hob);
-    // A length below the header's own would never advance the walk.
+    // A length below the header's own would never advance the walk, and one that is not a
+    // multiple of 8 would leave the next HOB misaligned (PI requires 8-byte aligned HOBs).
     if (Header->HobType == EFI_HOB_TYPE_END_OF_HOB_LIST ||
-        Header->HobLength < sizeof(EFI_HOB_GENERIC_HEADER)) {
+        Header->HobLength < sizeof(EFI_HOB_GENERIC_HEADER) ||
+        Header->HobLength % kHobAlignment != 0) {
       return;
     }
     const auto *Transfer = reinterpret_cast<const HEAP_TRANSFER_HOB *>(Hob);

@@ -202,10 +202,11 @@ data = "0102"
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({8, 2}));
 }
 
-// A HobLength smaller than the 8-byte generic header could never advance the walk: it ends the
-// list, and the records laid out after it are not reached.
-TEST(HeapTransferMalformed, HobShorterThanItsHeaderEndsTheWalk) {
-  for (int length : {4, 7}) {
+// A HobLength smaller than the 8-byte generic header could never advance the walk, and one
+// that is not a multiple of 8 would misalign the next HOB: either ends the list, and the records
+// laid out after it are not reached (nor the record in it).
+TEST(HeapTransferMalformed, HobShorterThanItsHeaderOrUnalignedEndsTheWalk) {
+  for (int length : {4, 7, 13, 44}) {
     SCOPED_TRACE("hob_length " + std::to_string(length));
     Scenario run(std::string(R"(
 [[heap]]
