@@ -40,13 +40,20 @@ VOID TransferHeapBuffers() {
   if (Hob == nullptr) {
     return;
   }
+  // The hand-off HOB that starts the list says where its end HOB lies; the walk stays within.
+  const auto *Handoff = reinterpret_cast<const EFI_HOB_HANDOFF_INFO_TABLE *>(Hob);
+  const UINT8 *End = Handoff->Header.HobType == EFI_HOB_TYPE_HANDOFF
+                         ? reinterpret_cast<const UINT8 *>(UINTN(Handoff->EfiEndOfHobList))
+                         : nullptr;
   for (;;) {
     const auto *Header = reinterpret_cast<const EFI_HOB_GENERIC_HEADER *>(Hob);
-    // A length below the header's own would never advance the walk, and one that is not a
-    // multiple of 8 would leave the next HOB misaligned (PI requires 8-byte aligned HOBs).
+    // A length below the header's own would never advance the walk, one that is not a multiple
+    // of 8 would leave the next HOB misaligned (PI requires 8-byte aligned HOBs), and one that
+    // reaches past the end HOB would leave the list.
     if (Header->HobType == EFI_HOB_TYPE_END_OF_HOB_LIST ||
         Header->HobLength < sizeof(EFI_HOB_GENERIC_HEADER) ||
-        Header->HobLength % kHobAlignment != 0) {
+        Header->HobLength % kHobAlignment != 0 ||
+        (End != nullptr && Header->HobLength > UINTN(End - Hob))) {
       return;
     }
     const auto *Transfer = reinterpret_cast<const HEAP_TRANSFER_HOB *>(Hob);

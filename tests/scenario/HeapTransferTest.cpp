@@ -228,6 +228,24 @@ data = "CC"
   }
 }
 
+// A HOB so short that the next one is written over it leaves a HobLength made of the next
+// HOB's bytes, which points far past the end of the list: the walk stops at the list's end as
+// the hand-off HOB gives it instead of reading beyond.
+TEST(HeapTransferMalformed, HobReachingPastTheEndOfTheListEndsTheWalk) {
+  Scenario run(std::string(R"(
+[[heap]]
+handle = 1
+data = "AA"
+[[heap]]
+handle = 2
+hob_length = 1
+[[heap]]
+handle = 3
+)") + kLoad);
+  ExpectCleanLoad(run);
+  EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}}));
+}
+
 // A node that cannot be allocated drops only its own record.
 TEST(HeapTransferMalformed, RecordWithoutSmramIsSkipped) {
   Scenario run(std::string(R"(
