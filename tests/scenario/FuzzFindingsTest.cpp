@@ -30,5 +30,15 @@ TEST(FuzzFindings, RecordOfTheLargestSizeInAShortHobIsNotCopied) {
   EXPECT_TRUE(run.Faults().empty());
 }
 
+// HOB walks that once left the list: each now ends at the malformed HOB, after the first record.
+TEST(FuzzFindings, MalformedHobLengthsEndTheHeapWalk) {
+  for (const char *board : {"smm-heap-hob-unaligned.toml", "smm-heap-hob-past-end.toml"}) {
+    SCOPED_TRACE(board);
+    Scenario run(BoardFile(board));
+    EXPECT_FALSE(run.halted());
+    EXPECT_EQ(run.final()["heap_list"], Json::parse(R"([{"handle": 1, "size": 1}])"));
+  }
+}
+
 } // namespace
 } // namespace boardsim::testing

@@ -202,11 +202,10 @@ data = "0102"
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({8, 2}));
 }
 
-// A HobLength smaller than the 8-byte generic header could never advance the walk, and one
-// that is not a multiple of 8 would misalign the next HOB: either ends the list, and the records
-// laid out after it are not reached (nor the record in it).
-TEST(HeapTransferMalformed, HobShorterThanItsHeaderOrUnalignedEndsTheWalk) {
-  for (int length : {4, 7, 13, 44}) {
+// A HobLength smaller than the 8-byte generic header could never advance the walk: it ends the
+// list, and the records laid out after it are not reached.
+TEST(HeapTransferMalformed, HobShorterThanItsHeaderEndsTheWalk) {
+  for (int length : {4, 7}) {
     SCOPED_TRACE("hob_length " + std::to_string(length));
     Scenario run(std::string(R"(
 [[heap]]
@@ -226,24 +225,6 @@ data = "CC"
     EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}}));
     EXPECT_EQ(run.Of("protocol_install", Field("name", "SMM_HEAP_LIST_PROTOCOL")).size(), 1u);
   }
-}
-
-// A HOB so short that the next one is written over it leaves a HobLength made of the next
-// HOB's bytes, which points far past the end of the list: the walk stops at the list's end as
-// the hand-off HOB gives it instead of reading beyond.
-TEST(HeapTransferMalformed, HobReachingPastTheEndOfTheListEndsTheWalk) {
-  Scenario run(std::string(R"(
-[[heap]]
-handle = 1
-data = "AA"
-[[heap]]
-handle = 2
-hob_length = 1
-[[heap]]
-handle = 3
-)") + kLoad);
-  ExpectCleanLoad(run);
-  EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}}));
 }
 
 // A node that cannot be allocated drops only its own record.
