@@ -43,12 +43,19 @@ VOID TransferHeapBuffers() {
   if (Hob == nullptr) {
     return;
   }
+  // The hand-off HOB that starts the list says where its end HOB lies; the walk stays within.
+  const auto *Handoff = reinterpret_cast<const EFI_HOB_HANDOFF_INFO_TABLE *>(Hob);
+  const UINT8 *End = Handoff->Header.HobType == EFI_HOB_TYPE_HANDOFF
+                         ? reinterpret_cast<const UINT8 *>(UINTN(Handoff->EfiEndOfHobList))
+                         : nullptr;
   for (;;) {
     EFI_HOB_GENERIC_HEADER Header;
     CopyMem(&Header, Hob, sizeof(Header));
-    // A length below the header's own would never advance the walk.
+    // A length below the header's own would never advance the walk, and one that reaches past
+    // the end HOB would leave the list.
     if (Header.HobType == EFI_HOB_TYPE_END_OF_HOB_LIST ||
-        Header.HobLength < sizeof(EFI_HOB_GENERIC_HEADER)) {
+        Header.HobLength < sizeof(EFI_HOB_GENERIC_HEADER) ||
+        (End != nullptr && Header.HobLength > UINTN(End - Hob))) {
       return;
     }
     if (Header.HobType == EFI_HOB_TYPE_GUID_EXTENSION &&

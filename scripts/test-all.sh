@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UBSan (the firmware images
-# too), and runs every test: unit, scenario, image checks and the QEMU/OVMF check.
+# too), and runs every test: unit, scenario, image checks, the pinned fault sweep, fuzz smoke
+# runs and the QEMU/OVMF check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

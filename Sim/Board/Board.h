@@ -5,6 +5,7 @@
 
 #include "Board/Expectation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -159,6 +160,12 @@ struct HeapRecord {
   uint32_t size = 0;        // resolved: the payload length unless given
   uint16_t hob_length = 40; // resolved: 40 + size rounded up to 8 unless given
 };
+// The memory a record takes in the HOB list: its HOB, and all of its `size` payload bytes even
+// where they run past a short HobLength (a module that trusts `size` then reads defined bytes).
+inline constexpr uint32_t kHeapHobHeaderSize = 40;
+inline uint64_t HeapRecordFootprint(const HeapRecord &record) {
+  return std::max<uint64_t>(record.hob_length, kHeapHobHeaderSize + uint64_t{record.size});
+}
 
 // [board_tables]: the three 60-byte tables of BOARD_TABLE_SOURCE_PPI.
 inline constexpr uint32_t kBoardTableSize = 60;

@@ -71,11 +71,10 @@ std::vector<BoardError> CheckDeviceWindows(const Board &board, const std::string
 
 std::vector<BoardError> CheckHeapSpace(const Board &board, const std::string &file) {
   constexpr uint64_t kFixedHobs = 64;     // the handoff HOB and the end-of-list HOB
-  constexpr uint64_t kHeapHobHeader = 40; // GUID-extension header and HEAP record header
   uint64_t total = kFixedHobs;
   for (size_t i = 0; i < board.heap.size(); ++i) {
     const HeapRecord &record = board.heap[i];
-    total += std::max<uint64_t>(record.hob_length, kHeapHobHeader + record.size);
+    total += HeapRecordFootprint(record);
     if (total > kHobListMaxSize)
       return {{file, record.line, 0, "heap[" + std::to_string(i) + "]",
                "the HOB list reaches " + std::to_string(total) +

@@ -8,8 +8,6 @@ namespace {
 
 // Keeps a record's payload a size the simulator can place in memory.
 constexpr uint32_t kMaxHeapSize = 0xFFFFFF;
-// A heap HOB: the GUID-extension header (8 + 16 bytes), then the 16-byte record header.
-constexpr uint32_t kHeapHobHeaderSize = 40;
 // A DEBUG_TRACE_BUFFER's data follows its 0x201-byte header.
 constexpr uint32_t kTraceBufferDataOffset = 0x201;
 

@@ -29,12 +29,22 @@ Faults::Faults(const std::vector<FaultSpec> &specs) {
     entries_.push_back({spec, StatusFromName(spec.status).value_or(kErrorBit | 9)});
 }
 
-Injected Faults::Check(Phase phase, std::string_view call, std::string_view image,
-                       const EFI_GUID *targetGuid, std::string_view targetName) {
+void Faults::Note(Phase phase, std::string_view call, std::string_view image,
+                  const EFI_GUID *targetGuid, std::string_view targetName) {
+  if (!record_)
+    return;
+  std::string target(targetName);
+  if (target.empty() && targetGuid) {
+    const char *name = GuidName(*targetGuid);
+    target = name ? name : GuidText(*targetGuid);
+  }
+  recorded_.push_back({std::string(PhaseName(phase)) + "." + std::string(call), std::string(image),
+                       std::move(target)});
+}
+
+Injected Faults::Match(const std::string &full, std::string_view image, const EFI_GUID *targetGuid,
+                       std::string_view targetName) {
   Injected result;
-  if (entries_.empty())
-    return result;
-  std::string full = std::string(PhaseName(phase)) + "." + std::string(call);
   for (Entry &entry : entries_) {
     const FaultSpec &spec = entry.spec;
     if (spec.call != full)
@@ -50,11 +60,24 @@ Injected Faults::Check(Phase phase, std::string_view call, std::string_view imag
   return result;
 }
 
+Injected Faults::Check(Phase phase, std::string_view call, std::string_view image,
+                       const EFI_GUID *targetGuid, std::string_view targetName) {
+  Note(phase, call, image, targetGuid, targetName);
+  if (entries_.empty())
+    return {};
+  return Match(std::string(PhaseName(phase)) + "." + std::string(call), image, targetGuid,
+               targetName);
+}
+
 Injected Faults::CheckBootSide(Phase phase, std::string_view call, std::string_view image,
                                const EFI_GUID *targetGuid, std::string_view targetName) {
-  Injected injected = Check(phase, call, image, targetGuid, targetName);
+  Note(phase, call, image, targetGuid, targetName);
+  if (entries_.empty())
+    return {};
+  Injected injected =
+      Match(std::string(PhaseName(phase)) + "." + std::string(call), image, targetGuid, targetName);
   if (phase != Phase::Dxe) {
-    Injected dxe = Check(Phase::Dxe, call, image, targetGuid, targetName);
+    Injected dxe = Match("dxe." + std::string(call), image, targetGuid, targetName);
     if (!injected.status)
       injected = dxe;
   }

@@ -26,9 +26,20 @@ struct Injected {
   }
 };
 
+// One service or member call as a [[fault]] entry would name it.
+struct CheckedCall {
+  std::string call;   // "smm.SmmAllocatePool", "pei.EFI_PEI_STALL_PPI.Stall"
+  std::string image;  // "S3SaveSmm#1", or "platform"
+  std::string target; // the protocol, PPI or variable named, when the call names one
+};
+
 class Faults {
 public:
   explicit Faults(const std::vector<FaultSpec> &specs);
+
+  // Keeps every call checked from now on, in order (a sweep finds the call sites this way).
+  void Record(bool on) { record_ = on; }
+  const std::vector<CheckedCall> &Recorded() const { return recorded_; }
 
   // Counts the call against every matching entry. `call` is "Service" or "NAME.Member" (the phase
   // is added here); `target` names the protocol, PPI or variable the call is about.
@@ -41,12 +52,19 @@ public:
                          const EFI_GUID *targetGuid = nullptr, std::string_view targetName = {});
 
 private:
+  Injected Match(const std::string &call, std::string_view image, const EFI_GUID *targetGuid,
+                 std::string_view targetName);
+  void Note(Phase phase, std::string_view call, std::string_view image, const EFI_GUID *targetGuid,
+            std::string_view targetName);
+
   struct Entry {
     FaultSpec spec;
     Status status;
     uint32_t seen = 0;
   };
   std::vector<Entry> entries_;
+  bool record_ = false;
+  std::vector<CheckedCall> recorded_;
 };
 
 } // namespace boardsim

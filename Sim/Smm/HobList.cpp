@@ -31,11 +31,13 @@ std::vector<uint8_t> TraceBufferPayload(const TraceBufferSpec &spec) {
 
 } // namespace
 
+static_assert(sizeof(HEAP_TRANSFER_HOB) == kHeapHobHeaderSize);
+
 void *BuildHobList(Simulator &sim) {
   const std::vector<HeapRecord> &records = sim.board().heap;
   size_t total = sizeof(EFI_HOB_HANDOFF_INFO_TABLE) + sizeof(EFI_HOB_GENERIC_HEADER);
   for (const HeapRecord &record : records)
-    total += std::max<size_t>(record.hob_length, sizeof(HEAP_TRANSFER_HOB) + record.size);
+    total += HeapRecordFootprint(record);
   auto *list = static_cast<uint8_t *>(sim.memory().Allocate(Space::Platform, total));
   if (!list) // the board file's check keeps the records within the platform pool
     throw std::runtime_error("the HOB list of " + std::to_string(total) +

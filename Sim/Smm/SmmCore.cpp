@@ -39,7 +39,7 @@ void ApplyBuildSettings(Simulator &sim, const ImageInstance &image) {
 template <typename T> bool ReadRam(Simulator &sim, uint64_t address, T &out) {
   if (!sim.memory().Readable(address, sizeof(T)))
     return false;
-  std::memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
+  __builtin_memcpy(&out, reinterpret_cast<const void *>(address), sizeof(T));
   return true;
 }
 
@@ -108,10 +108,12 @@ void SmmCore::BuildS3Table(const S3TableParams &params) {
       if (offset + sizeof value <= params.size)
         std::memcpy(table + offset, &value, sizeof value);
     };
+    // The marker first: where a board places it inside the header, the header fields win, so the
+    // offsets the module reads are the ones the board gave.
+    put(params.boundary_offset, params.boundary_value);
     put(0, params.signature);
     put(__builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset), params.boundary_offset);
     put(__builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset), terminatorOffset);
-    put(params.boundary_offset, params.boundary_value);
     state_->s3Table = S3TableRecord{reinterpret_cast<uint64_t>(table), space, terminatorOffset,
                                     false, std::nullopt};
     if (record && sim_.memory().InRam(record, sizeof(TarnS3LibPrivateData)))

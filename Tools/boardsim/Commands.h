@@ -29,9 +29,21 @@ struct TestOptions {
   unsigned jobs = 0; // 0: one per core
 };
 
+struct SweepOptionsText {
+  std::string boardPath;
+  std::string statuses = "default"; // "default", "all" or names separated by commas
+  std::optional<std::string> jsonPath;
+  std::optional<std::string> expectPath;
+  unsigned jobs = 0; // 0: one per processor
+  unsigned timeoutSeconds = 30;
+  bool quiet = false;
+};
+
 int RunCommand(const RunOptions &options);
 int CheckCommand(const std::vector<std::string> &boardPaths);
 // `self` is this program, which runs each board in a process of its own.
 int TestCommand(const TestOptions &options, const std::string &self);
+// Exit codes: 0 done, 1 unusable input, 2 a run crashed or hung, 3 differs from --expect.
+int SweepCommand(const SweepOptionsText &options);
 
 } // namespace boardsim

@@ -16,8 +16,8 @@ with 'run --engine image' BoardInfoPei.efi, BoardInfoDxe.efi and S3SaveSmm.efi
 run themselves in an emulator. docs/board-file.md describes board files,
 docs/trace.md the trace, docs/image-engine.md the image engine, and
 docs/testing.md how to test a board with expectations and 'boardsim test'.
-Run 'boardsim run --help', 'boardsim check --help' or 'boardsim test --help'
-for each command.
+Run 'boardsim run --help', 'boardsim check --help', 'boardsim test --help' or
+'boardsim sweep --help' for each command; docs/fuzzing.md describes sweeps.
 
 Exit status of every command: 4 when the command line itself is wrong (an
 unknown option, a missing argument); the others are listed per command.)";
@@ -80,6 +80,29 @@ std::string SelfPath(const char *argv0) {
   return n > 0 ? std::string(path, static_cast<size_t>(n)) : argv0;
 }
 
+constexpr const char *kSweepFooter =
+    R"(The board runs once to find every service and protocol-member call the modules
+make (name, image instance, occurrence), then once per call site and status with
+that one call failed, in parallel. Each call site gets the results:
+  same         completed with the clean run's results
+  changed      completed; the final-state keys that differ are listed
+  image error  an image's entry returned an error (or passed the status on)
+  halted       stopped in an error stop (its codes)
+  fault        something the firmware would crash on (docs/trace.md, fault)
+  hang, crash  the run did not end, or its process died
+Pool addresses count as the same result wherever a block lands.
+
+--statuses: 'default' (one of each error class and one warning), 'all' (every
+status a [[fault]] entry may give), or names: EFI_NOT_FOUND,EFI_TIMEOUT
+
+Exit status: 0 done, 1 unusable board or options, 2 a run crashed or hung,
+3 the classification differs from the --expect file.
+
+Examples:
+  boardsim sweep boards/default.toml
+  boardsim sweep my-board.toml --json pinned.json
+  boardsim sweep my-board.toml --expect pinned.json)";
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -122,6 +145,21 @@ int main(int argc, char **argv) {
   testCommand->add_option("-j,--jobs", test.jobs, "boards run at a time; default: one per core")
       ->type_name("N");
 
+  boardsim::SweepOptionsText sweep;
+  CLI::App *sweepCommand =
+      app.add_subcommand("sweep", "Fail every call the modules make in turn, and classify");
+  sweepCommand->footer(kSweepFooter);
+  sweepCommand->add_option("BOARD", sweep.boardPath, "board file")->required()->type_name("FILE");
+  sweepCommand->add_option("--statuses", sweep.statuses, "statuses each call fails with")
+      ->type_name("LIST");
+  sweepCommand->add_option("--json", sweep.jsonPath, "write the classification to FILE")
+      ->type_name("FILE");
+  sweepCommand->add_option("--expect", sweep.expectPath, "compare with a saved classification")
+      ->type_name("FILE");
+  sweepCommand->add_option("-j,--jobs", sweep.jobs, "runs at a time; default: one per processor");
+  sweepCommand->add_option("--timeout", sweep.timeoutSeconds, "seconds before a run is a hang");
+  sweepCommand->add_flag("-q,--quiet", sweep.quiet, "print only the total line");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &e) {
@@ -134,6 +172,7 @@ int main(int argc, char **argv) {
     const CLI::App *command = *runCommand     ? runCommand
                               : *checkCommand ? checkCommand
                               : *testCommand  ? testCommand
+                              : *sweepCommand ? sweepCommand
                                               : nullptr;
     std::cerr << "boardsim: " << e.what() << "\n  run 'boardsim "
               << (command ? command->get_name() + " " : "") << "--help' for the usage\n";
@@ -143,5 +182,7 @@ int main(int argc, char **argv) {
     return boardsim::RunCommand(run);
   if (*testCommand)
     return boardsim::TestCommand(test, SelfPath(argv[0]));
+  if (*sweepCommand)
+    return boardsim::SweepCommand(sweep);
   return boardsim::CheckCommand(boards);
 }
