@@ -78,8 +78,12 @@ static_assert(sizeof(EFI_TIME) == 16, "EFI_TIME is 16 bytes");
 
 // Status codes (UEFI 2.10 appendix D): errors have the top bit set, warnings do not.
 inline constexpr UINTN MAX_BIT = UINTN(1) << (sizeof(UINTN) * 8 - 1);
-constexpr EFI_STATUS EncodeError(UINTN Code) { return MAX_BIT | Code; }
-constexpr bool EFI_ERROR(EFI_STATUS Status) { return (Status & MAX_BIT) != 0; }
+constexpr EFI_STATUS EncodeError(UINTN Code) {
+  return MAX_BIT | Code;
+}
+constexpr bool EFI_ERROR(EFI_STATUS Status) {
+  return (Status & MAX_BIT) != 0;
+}
 
 inline constexpr EFI_STATUS EFI_SUCCESS = 0;
 inline constexpr EFI_STATUS EFI_LOAD_ERROR = EncodeError(1);

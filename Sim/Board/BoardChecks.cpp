@@ -70,7 +70,7 @@ std::vector<BoardError> CheckDeviceWindows(const Board &board, const std::string
 }
 
 std::vector<BoardError> CheckHeapSpace(const Board &board, const std::string &file) {
-  constexpr uint64_t kFixedHobs = 64;     // the handoff HOB and the end-of-list HOB
+  constexpr uint64_t kFixedHobs = 64; // the handoff HOB and the end-of-list HOB
   uint64_t total = kFixedHobs;
   for (size_t i = 0; i < board.heap.size(); ++i) {
     const HeapRecord &record = board.heap[i];

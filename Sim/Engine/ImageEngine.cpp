@@ -85,7 +85,7 @@ std::string ImageEngine::DefaultDirectory() {
 // Board memory at the simulator's own addresses, each region with the holes and read-only
 // ranges that fall in it.
 static void MapBoardMemory(int bits, const Memory &memory, const Emulator::Ranges &holes,
-                    const Emulator::Ranges &readOnly) {
+                           const Emulator::Ranges &readOnly) {
   for (const Memory::Range &region : memory.Regions()) {
     auto inside = [&](const Emulator::Ranges &ranges) {
       Emulator::Ranges within;

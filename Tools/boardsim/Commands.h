@@ -12,7 +12,7 @@ inline constexpr int kExitUnusable = 1;     // board file, module images, output
 inline constexpr int kExitHalted = 2;       // run: halted in an error stop (no expectations given)
 inline constexpr int kExitExpectations = 3; // run: an expectation failed; test: a board failed
 inline constexpr int kExitUsage = 4;        // the command line itself is wrong
-inline constexpr int kExitCrashed = 5;      // run: image code faulted (image engine; no expectations)
+inline constexpr int kExitCrashed = 5; // run: image code faulted (image engine; no expectations)
 
 struct RunOptions {
   std::optional<std::string> boardPath; // nullopt: the built-in default board; "-": stdin
