@@ -4,7 +4,7 @@
 #include "Devices/Cpu.h"
 #include "Devices/DebugAgent.h"
 #include "Devices/Machine.h"
-#include "Engine/SpecialInstructions.h"
+#include "Engine/SystemInstructions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,7 +117,7 @@ int OnCpuid(uc_engine *uc, void *user) {
   return 1; // the instruction is done
 }
 
-// An instruction the machine model carries out (see SpecialInstructions.h); execution goes on
+// An instruction the machine model carries out (see SystemInstructions.h); execution goes on
 // after it.
 void OnSpecial(uc_engine *uc, uint64_t address, uint32_t, void *user) {
   const auto &instruction = *static_cast<const SpecialInstruction *>(user);

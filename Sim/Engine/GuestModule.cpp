@@ -1,6 +1,6 @@
 #include "Engine/GuestModule.h"
 
-#include "Engine/SpecialInstructions.h"
+#include "Engine/SystemInstructions.h"
 
 #include <LinkMap.h>
 #include <PeImage.h>

@@ -5,7 +5,7 @@
 #include "Engine/GuestModule.h"
 #include "Engine/PeiLayout32.h"
 #include "Engine/PeiWorld32.h"
-#include "Engine/SpecialInstructions.h"
+#include "Engine/SystemInstructions.h"
 
 #include <algorithm>
 #include <cstdlib>

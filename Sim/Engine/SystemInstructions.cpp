@@ -1,4 +1,4 @@
-#include "Engine/SpecialInstructions.h"
+#include "Engine/SystemInstructions.h"
 
 #include "Devices/Machine.h"
 
