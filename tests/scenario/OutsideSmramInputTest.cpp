@@ -4,22 +4,12 @@
 // the board in boards/ that shows it.
 #include "Scenario.h"
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace boardsim::testing {
 namespace {
 
 constexpr char kHeapListGuid[] = "AF62673D-DEDA-43AE-8F03-9C2D89FD78DA";
-
-std::string BoardFile(const std::string &name) {
-  std::ifstream file(std::string(BOARDFW_SOURCE_DIR "/boards/") + name);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_FALSE(text.str().empty()) << name;
-  return text.str();
-}
 
 // Everything the UARTs received.
 std::string UartText(const Scenario &run) {
@@ -40,7 +30,7 @@ void ExpectTableRefused(const Scenario &run) {
 }
 
 TEST(TableOffsets, AnEndMarkPointingIntoSmramIsRefused) {
-  Scenario run(BoardFile("s3-end-mark-in-smram.toml"));
+  Scenario run(ExampleBoard("s3-end-mark-in-smram.toml"));
   ExpectTableRefused(run);
   EXPECT_NE(UartText(run).find("TarnS3Lib table offset check fail\n"), std::string::npos);
   EXPECT_EQ(run.final()["s3_record"]["locked"], 1);
@@ -62,7 +52,7 @@ TEST(TableOffsets, WrappingOffsetsAndOffsetsLeavingSmramAreRefused) {
 // no buffer. The end mark is already written; nothing is sent and the table is kept.
 TEST(CommunicationBuffer, ABufferInSmramOrWrappingIsNotUsed) {
   for (const std::string &board :
-       {BoardFile("s3-communication-buffer-in-smram.toml"),
+       {ExampleBoard("s3-communication-buffer-in-smram.toml"),
         std::string("[pcd]\nPcdS3CommunicationBuffer = \"0xFFFFFFFFFFFFFFF0\"\n[cpu]\n"
                     "error_stop_probe = 1\n[[boot]]\ndispatch = \"S3SaveSmm\"\n[[boot]]\n"
                     "build_s3_table = {}\n[[boot]]\nsignal = \"ready_to_boot\"\n")}) {
@@ -78,7 +68,7 @@ TEST(CommunicationBuffer, ABufferInSmramOrWrappingIsNotUsed) {
 // A zero-filled interface installed from DXE neither crashes the first image nor hides the real
 // list from the second: the first builds and installs its own, the second adopts that one.
 TEST(HeapList, AnInterfaceOutsideSmramIsPassedOver) {
-  Scenario run(BoardFile("smm-fake-heap-list.toml"));
+  Scenario run(ExampleBoard("smm-fake-heap-list.toml"));
   for (const Json &image : run.final()["images"])
     EXPECT_EQ(image["status"], "EFI_SUCCESS") << image;
   const auto installs = run.Of("protocol_install", Field("guid", kHeapListGuid));
@@ -93,7 +83,7 @@ TEST(HeapList, AnInterfaceOutsideSmramIsPassedOver) {
 
 // HOBs behind one with an odd HobLength start at odd addresses; their headers read the same.
 TEST(HeapList, RecordsBehindAnOddHobLengthAreTransferred) {
-  Scenario run(BoardFile("smm-odd-hob-length.toml"));
+  Scenario run(ExampleBoard("smm-odd-hob-length.toml"));
   EXPECT_EQ(run.final()["heap_list"],
             Json::array({{{"handle", 0x80}, {"size", 2}}, {{"handle", 0x100}, {"size", 8}}}));
 }
@@ -101,7 +91,7 @@ TEST(HeapList, RecordsBehindAnOddHobLengthAreTransferred) {
 // The owner's failed start-up withdraws its record, so the next image creates its own record and
 // events, and the table is handed over.
 TEST(FailedOwner, WithdrawsItsRecordForTheNextImage) {
-  Scenario run(BoardFile("smm-failed-owner-second-image.toml"));
+  Scenario run(ExampleBoard("smm-failed-owner-second-image.toml"));
   ASSERT_EQ(run.final()["images"].size(), 2u);
   EXPECT_NE(run.final()["images"][0]["status"], "EFI_SUCCESS");
   EXPECT_EQ(run.final()["images"][1]["status"], "EFI_SUCCESS");
@@ -119,7 +109,7 @@ TEST(FailedOwner, WithdrawsItsRecordForTheNextImage) {
 // The ready-to-lock callback closed its own event during set-up; the teardown does not close it
 // again, so there is no error stop and the boot goes on.
 TEST(FailedOwner, AnEventItsCallbackClosedIsNotClosedAgain) {
-  Scenario run(BoardFile("smm-ready-to-lock-before-failed-start.toml"));
+  Scenario run(ExampleBoard("smm-ready-to-lock-before-failed-start.toml"));
   EXPECT_EQ(run.final()["outcome"], "completed");
   EXPECT_EQ(run.final()["error_stops"], Json::array());
   const auto closes = run.Of("event_close");
@@ -130,7 +120,7 @@ TEST(FailedOwner, AnEventItsCallbackClosedIsNotClosedAgain) {
 
 // Nothing reached SMRAM: the record is not closed and the terminated table is kept.
 TEST(Handover, AFailedCommunicateIsNotReportedAsDone) {
-  Scenario run(BoardFile("s3-communicate-fails.toml"));
+  Scenario run(ExampleBoard("s3-communicate-fails.toml"));
   EXPECT_NE(UartText(run).find("TarnS3SaveLib SmmCommunication Communicate fail\n"),
             std::string::npos);
   EXPECT_EQ(run.final()["s3_record"]["closed"], 0);

@@ -1,9 +1,19 @@
 #include "Scenario.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace boardsim::testing {
+
+std::string ExampleBoard(const std::string &name) {
+  std::ifstream file(std::string(BOARDFW_SOURCE_DIR "/boards/") + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_FALSE(text.str().empty()) << name;
+  return text.str();
+}
 namespace {
 
 // BOARDSIM_ENGINE=image runs every scenario with the firmware images instead of the host builds.

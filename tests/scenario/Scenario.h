@@ -41,6 +41,9 @@ private:
   Engine engine_ = Engine::Host;
 };
 
+// The text of an example board in boards/ (`name` with its .toml).
+std::string ExampleBoard(const std::string &name);
+
 // Field matchers for Of/First/IndexOf.
 std::function<bool(const Json &)> Field(const std::string &key, const Json &value);
 std::function<bool(const Json &)> AllOf(std::vector<std::function<bool(const Json &)>> matchers);
