@@ -13,6 +13,13 @@ bool ImageMatches(const std::string &wanted, std::string_view image) {
          image.substr(0, wanted.size()) == wanted && image[wanted.size()] == '#';
 }
 
+std::string TargetName(const EFI_GUID *guid, std::string_view name) {
+  if (!name.empty() || !guid)
+    return std::string(name);
+  const char *known = GuidName(*guid);
+  return known ? known : GuidText(*guid);
+}
+
 bool TargetMatches(const std::string &wanted, const EFI_GUID *guid, std::string_view name) {
   if (!name.empty() && wanted == name)
     return true;
@@ -24,7 +31,11 @@ bool TargetMatches(const std::string &wanted, const EFI_GUID *guid, std::string_
 
 } // namespace
 
-Faults::Faults(const std::vector<FaultSpec> &specs) {
+void Injected::Report(Status returned) const {
+  faults_->report_(call_, target_, returned);
+}
+
+Faults::Faults(const std::vector<FaultSpec> &specs, Reporter report) : report_(std::move(report)) {
   for (const FaultSpec &spec : specs)
     entries_.push_back({spec, StatusFromName(spec.status).value_or(kErrorBit | 9)});
 }
@@ -33,18 +44,14 @@ void Faults::Note(Phase phase, std::string_view call, std::string_view image,
                   const EFI_GUID *targetGuid, std::string_view targetName) {
   if (!record_)
     return;
-  std::string target(targetName);
-  if (target.empty() && targetGuid) {
-    const char *name = GuidName(*targetGuid);
-    target = name ? name : GuidText(*targetGuid);
-  }
   recorded_.push_back({std::string(PhaseName(phase)) + "." + std::string(call), std::string(image),
-                       std::move(target)});
+                       TargetName(targetGuid, targetName)});
 }
 
 Injected Faults::Match(const std::string &full, std::string_view image, const EFI_GUID *targetGuid,
                        std::string_view targetName) {
   Injected result;
+  bool chosen = false;
   for (Entry &entry : entries_) {
     const FaultSpec &spec = entry.spec;
     if (spec.call != full)
@@ -54,8 +61,10 @@ Injected Faults::Match(const std::string &full, std::string_view image, const EF
     if (spec.target && !TargetMatches(*spec.target, targetGuid, targetName))
       continue;
     ++entry.seen;
-    if (!result.status && (!spec.nth || *spec.nth == entry.seen))
-      result.status = entry.status;
+    if (!chosen && (!spec.nth || *spec.nth == entry.seen)) {
+      result = Injected(*this, entry.status, spec.call, TargetName(targetGuid, targetName));
+      chosen = true;
+    }
   }
   return result;
 }
@@ -78,7 +87,7 @@ Injected Faults::CheckBootSide(Phase phase, std::string_view call, std::string_v
       Match(std::string(PhaseName(phase)) + "." + std::string(call), image, targetGuid, targetName);
   if (phase != Phase::Dxe) {
     Injected dxe = Match("dxe." + std::string(call), image, targetGuid, targetName);
-    if (!injected.status)
+    if (!injected.Chosen())
       injected = dxe;
   }
   return injected;

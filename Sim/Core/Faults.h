@@ -1,6 +1,6 @@
 // [[fault]] injection: a service call that matches a fault entry returns the entry's status. An
 // error status means the call has no effect; a warning means it is performed and returns the
-// warning.
+// warning. Each call an entry chose shows in the trace with the status it returned.
 #pragma once
 #include "Board/Board.h"
 #include "Core/Status.h"
@@ -8,6 +8,7 @@
 
 #include <Base.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,15 +16,40 @@
 
 namespace boardsim {
 
-struct Injected {
-  std::optional<Status> status;
-  bool Fails() const { return status && IsError(*status); }
-  bool Warns() const { return status && !IsError(*status); }
-  // The status to return for a call that was performed and returned `performed`. A warning
-  // never hides a failure: a call that failed by itself returns its own error.
-  Status Apply(Status performed) const {
-    return Warns() && !IsError(performed) ? *status : performed;
+class Faults;
+
+// What the [[fault]] entries make of one call. Run performs the call unless an entry fails it,
+// turns a success into an entry's warning, and reports a call an entry chose to the trace.
+class Injected {
+public:
+  Injected() = default;
+  Injected(Faults &faults, Status status, std::string call, std::string target)
+      : faults_(&faults), status_(status), call_(std::move(call)), target_(std::move(target)) {}
+
+  bool Chosen() const { return status_.has_value(); }
+
+  // `call` does the work and returns its own status; it is not run when an entry fails the call.
+  // A warning never hides a failure: a call that failed by itself returns its own error.
+  template <typename Call> Status Run(Call &&call) const {
+    if (!status_)
+      return call();
+    Status returned = *status_;
+    if (!IsError(*status_)) {
+      const Status performed = call();
+      if (IsError(performed))
+        returned = performed;
+    }
+    Report(returned);
+    return returned;
   }
+
+private:
+  void Report(Status returned) const;
+
+  Faults *faults_ = nullptr;
+  std::optional<Status> status_;
+  std::string call_;   // as the entry names it: "dxe.LocateProtocol"
+  std::string target_; // the protocol, PPI or variable the call is about, or empty
 };
 
 // One service or member call as a [[fault]] entry would name it.
@@ -35,7 +61,9 @@ struct CheckedCall {
 
 class Faults {
 public:
-  explicit Faults(const std::vector<FaultSpec> &specs);
+  // Told of each call an entry chose: the entry's call name, the target and the status returned.
+  using Reporter = std::function<void(const std::string &call, const std::string &target, Status)>;
+  Faults(const std::vector<FaultSpec> &specs, Reporter report);
 
   // Keeps every call checked from now on, in order (a sweep finds the call sites this way).
   void Record(bool on) { record_ = on; }
@@ -52,6 +80,7 @@ public:
                          const EFI_GUID *targetGuid = nullptr, std::string_view targetName = {});
 
 private:
+  friend class Injected;
   Injected Match(const std::string &call, std::string_view image, const EFI_GUID *targetGuid,
                  std::string_view targetName);
   void Note(Phase phase, std::string_view call, std::string_view image, const EFI_GUID *targetGuid,
@@ -63,6 +92,7 @@ private:
     uint32_t seen = 0;
   };
   std::vector<Entry> entries_;
+  Reporter report_;
   bool record_ = false;
   std::vector<CheckedCall> recorded_;
 };

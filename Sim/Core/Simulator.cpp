@@ -65,7 +65,14 @@ Simulator::Simulator(const Board &board, SimOptions options)
   CurrentScope scope(this);
   trace_.Capture(options.captureTrace);
   trace_.StreamTo(options.traceOut);
-  faults_ = std::make_unique<Faults>(board_.faults);
+  faults_ = std::make_unique<Faults>(
+      board_.faults, [this](const std::string &call, const std::string &target, Status status) {
+        Emit("injected", [&](Json &e) {
+          e["call"] = call;
+          e["target"] = target.empty() ? Json(nullptr) : Json(target);
+          e["status"] = StatusName(status);
+        });
+      });
   pcd_ = std::make_unique<PcdDatabase>(*this, board_.pcd);
   if (board_.pcd.s3_communication_buffer != BoardPcd::BufferSource::Value) {
     const Space space = board_.pcd.s3_communication_buffer == BoardPcd::BufferSource::Smram

@@ -40,18 +40,14 @@ VOID EFIAPI RestoreTpl(EFI_TPL tpl) {
 }
 
 EFI_STATUS EFIAPI AllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
-  Injected injected = BootFault("AllocatePool");
-  Status status = EFI_SUCCESS;
   void *block = nullptr;
-  if (!buffer) {
-    status = EFI_INVALID_PARAMETER;
-  } else if (injected.Fails()) {
-    status = *injected.status;
-  } else {
+  const Status status = BootFault("AllocatePool").Run([&]() -> Status {
+    if (!buffer)
+      return EFI_INVALID_PARAMETER;
     block = Sim().memory().Allocate(Space::Boot, size);
-    status = injected.Apply(block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES);
     *buffer = block;
-  }
+    return block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES;
+  });
   Sim().Emit("alloc", [&](Json &e) {
     e["space"] = "boot";
     e["size"] = size;
@@ -62,15 +58,13 @@ EFI_STATUS EFIAPI AllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
 }
 
 EFI_STATUS EFIAPI FreePool(VOID *buffer) {
-  Injected injected = BootFault("FreePool");
-  Status status = EFI_INVALID_PARAMETER;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else if (Sim().memory().Owns(Space::Boot, buffer)) {
+  const Status status = BootFault("FreePool").Run([&]() -> Status {
+    if (!Sim().memory().Owns(Space::Boot, buffer))
+      return EFI_INVALID_PARAMETER;
     Sim().smm().NoteFree(buffer);
     Sim().memory().Free(Space::Boot, buffer);
-    status = injected.Apply(EFI_SUCCESS);
-  }
+    return EFI_SUCCESS;
+  });
   Sim().Emit("free", [&](Json &e) {
     e["space"] = "boot";
     e["addr"] = reinterpret_cast<uint64_t>(buffer);
@@ -81,11 +75,9 @@ EFI_STATUS EFIAPI FreePool(VOID *buffer) {
 
 EFI_STATUS CreateEventCommon(const char *service, UINT32 type, EFI_TPL tpl, EFI_EVENT_NOTIFY notify,
                              CONST VOID *context, CONST EFI_GUID *group, EFI_EVENT *event) {
-  Injected injected = BootFault(service, group);
-  Status status = injected.Fails()
-                      ? *injected.status
-                      : injected.Apply(Dxe().events().Create(
-                            type, tpl, notify, const_cast<VOID *>(context), group, event));
+  const Status status = BootFault(service, group).Run([&] {
+    return Dxe().events().Create(type, tpl, notify, const_cast<VOID *>(context), group, event);
+  });
   Sim().Emit("event_create", [&](Json &e) {
     e["event"] = (!IsError(status) && event) ? Dxe().events().IdOf(*event) : 0;
     e["type"] = type;
@@ -107,56 +99,46 @@ EFI_STATUS EFIAPI CreateEventEx(UINT32 type, EFI_TPL tpl, EFI_EVENT_NOTIFY notif
 }
 
 EFI_STATUS EFIAPI SignalEvent(EFI_EVENT event) {
-  Injected injected = BootFault("SignalEvent");
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().events().Signal(event));
+  return BootFault("SignalEvent").Run([&] { return Dxe().events().Signal(event); });
 }
 
 EFI_STATUS EFIAPI CloseEvent(EFI_EVENT event) {
-  Injected injected = BootFault("CloseEvent");
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().events().Close(event));
+  return BootFault("CloseEvent").Run([&] { return Dxe().events().Close(event); });
 }
 
 EFI_STATUS EFIAPI InstallProtocolInterface(EFI_HANDLE *handle, CONST EFI_GUID *protocol,
                                            EFI_INTERFACE_TYPE type, VOID *interface) {
   if (!protocol || type != EFI_NATIVE_INTERFACE)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("InstallProtocolInterface", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().protocols().Install(handle, *protocol, interface));
+  return BootFault("InstallProtocolInterface", protocol).Run([&] {
+    return Dxe().protocols().Install(handle, *protocol, interface);
+  });
 }
 
 EFI_STATUS EFIAPI ReinstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                              VOID *oldInterface, VOID *newInterface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("ReinstallProtocolInterface", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().protocols().Reinstall(handle, *protocol, oldInterface, newInterface));
+  return BootFault("ReinstallProtocolInterface", protocol).Run([&] {
+    return Dxe().protocols().Reinstall(handle, *protocol, oldInterface, newInterface);
+  });
 }
 
 EFI_STATUS EFIAPI UninstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                              VOID *interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("UninstallProtocolInterface", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().protocols().Uninstall(handle, *protocol, interface));
+  return BootFault("UninstallProtocolInterface", protocol).Run([&] {
+    return Dxe().protocols().Uninstall(handle, *protocol, interface);
+  });
 }
 
 EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol, VOID **interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("HandleProtocol", protocol);
-  const Status status =
-      injected.Fails() ? *injected.status
-                       : injected.Apply(Dxe().protocols().Handle(handle, *protocol, interface));
+  const Status status = BootFault("HandleProtocol", protocol).Run([&] {
+    return Dxe().protocols().Handle(handle, *protocol, interface);
+  });
   Sim().Emit("handle_protocol", [&](Json &e) {
     AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
@@ -168,34 +150,30 @@ EFI_STATUS EFIAPI RegisterProtocolNotify(CONST EFI_GUID *protocol, EFI_EVENT eve
                                          VOID **registration) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("RegisterProtocolNotify", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(Dxe().protocols().RegisterNotify(*protocol, event, registration));
+  return BootFault("RegisterProtocolNotify", protocol).Run([&] {
+    return Dxe().protocols().RegisterNotify(*protocol, event, registration);
+  });
 }
 
 EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE searchType, CONST EFI_GUID *protocol,
                                      VOID *, UINTN *count, EFI_HANDLE **buffer) {
   if (searchType != ByProtocol || !protocol || !count || !buffer)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("LocateHandleBuffer", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  auto handles = Dxe().protocols().HandlesWith(*protocol);
   *count = 0;
   *buffer = nullptr;
-  Status status = EFI_NOT_FOUND;
-  if (!handles.empty()) {
+  const Status status = BootFault("LocateHandleBuffer", protocol).Run([&]() -> Status {
+    auto handles = Dxe().protocols().HandlesWith(*protocol);
+    if (handles.empty())
+      return EFI_NOT_FOUND;
     auto *list = static_cast<EFI_HANDLE *>(
         Sim().memory().Allocate(Space::Boot, handles.size() * sizeof(EFI_HANDLE)));
-    status = EFI_OUT_OF_RESOURCES;
-    if (list) {
-      std::copy(handles.begin(), handles.end(), list);
-      *count = handles.size();
-      *buffer = list;
-      status = injected.Apply(EFI_SUCCESS);
-    }
-  }
+    if (!list)
+      return EFI_OUT_OF_RESOURCES;
+    std::copy(handles.begin(), handles.end(), list);
+    *count = handles.size();
+    *buffer = list;
+    return EFI_SUCCESS;
+  });
   Sim().Emit("handles_locate", [&](Json &e) {
     AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
@@ -207,15 +185,11 @@ EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE searchType, CONST EF
 EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, VOID **interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("LocateProtocol", protocol);
-  Status status;
-  if (injected.Fails()) {
-    status = *injected.status;
-    if (interface)
-      *interface = nullptr;
-  } else {
-    status = injected.Apply(Dxe().protocols().Locate(*protocol, registration, interface));
-  }
+  if (interface)
+    *interface = nullptr;
+  const Status status = BootFault("LocateProtocol", protocol).Run([&] {
+    return Dxe().protocols().Locate(*protocol, registration, interface);
+  });
   Sim().Emit("protocol_locate", [&](Json &e) {
     AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
@@ -225,12 +199,11 @@ EFI_STATUS EFIAPI LocateProtocol(CONST EFI_GUID *protocol, VOID *registration, V
 }
 
 EFI_STATUS EFIAPI Stall(UINTN microseconds) {
-  Injected injected = BootFault("Stall");
-  if (injected.Fails())
-    return *injected.status;
-  Sim().AdvanceUs(microseconds);
-  Sim().Emit("stall", [&](Json &e) { e["us"] = microseconds; });
-  return injected.Apply(EFI_SUCCESS);
+  return BootFault("Stall").Run([&]() -> Status {
+    Sim().AdvanceUs(microseconds);
+    Sim().Emit("stall", [&](Json &e) { e["us"] = microseconds; });
+    return EFI_SUCCESS;
+  });
 }
 
 VOID EFIAPI CopyMem(VOID *destination, CONST VOID *source, UINTN length) {
@@ -244,11 +217,10 @@ VOID EFIAPI SetMem(VOID *buffer, UINTN size, UINT8 value) {
 EFI_STATUS EFIAPI InstallConfigurationTable(CONST EFI_GUID *guid, VOID *table) {
   if (!guid)
     return EFI_INVALID_PARAMETER;
-  Injected injected = BootFault("InstallConfigurationTable", guid);
-  if (injected.Fails())
-    return *injected.status;
-  Dxe().AddConfigurationTable(*guid, table);
-  return injected.Apply(EFI_SUCCESS);
+  return BootFault("InstallConfigurationTable", guid).Run([&]() -> Status {
+    Dxe().AddConfigurationTable(*guid, table);
+    return EFI_SUCCESS;
+  });
 }
 
 EFI_STATUS EFIAPI GetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 *attributes,
@@ -264,12 +236,12 @@ EFI_STATUS EFIAPI SetVariable(CONST CHAR16 *name, CONST EFI_GUID *guid, UINT32 a
   if (!name || !guid || (dataSize && !data))
     return EFI_INVALID_PARAMETER;
   std::u16string variable = ReadChar16String(name);
-  Injected injected = BootFault("SetVariable", guid, Narrow(variable));
-  if (injected.Fails())
-    return *injected.status;
-  const auto *bytes = static_cast<const uint8_t *>(data);
-  Sim().variables().Set(variable, *guid, std::vector<uint8_t>(bytes, bytes + dataSize), attributes);
-  return injected.Apply(EFI_SUCCESS);
+  return BootFault("SetVariable", guid, Narrow(variable)).Run([&]() -> Status {
+    const auto *bytes = static_cast<const uint8_t *>(data);
+    Sim().variables().Set(variable, *guid, std::vector<uint8_t>(bytes, bytes + dataSize),
+                          attributes);
+    return EFI_SUCCESS;
+  });
 }
 
 } // namespace

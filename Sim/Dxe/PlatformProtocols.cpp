@@ -19,7 +19,7 @@ EFI_STATUS EFIAPI MarkItem(CONST CHAR8 *itemName, UINTN code) {
   Simulator &sim = Simulator::Current();
   Injected injected =
       sim.faults().Check(sim.CurrentPhase(), "SETUP_ITEM_PROTOCOL.MarkItem", sim.CurrentImage());
-  Status status = injected.Fails() ? *injected.status : injected.Apply(EFI_SUCCESS);
+  const Status status = injected.Run([] { return Status{EFI_SUCCESS}; });
   std::string name;
   if (itemName)
     name.assign(itemName, strnlen(itemName, 256));

@@ -27,27 +27,24 @@ Injected PeiFault(const char *service, const EFI_GUID *target = nullptr) {
 }
 
 EFI_STATUS EFIAPI InstallPpi(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_PPI_DESCRIPTOR *list) {
-  Injected injected = PeiFault("InstallPpi", list ? list->Guid : nullptr);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(PeiPpis().Install(list));
+  return PeiFault("InstallPpi", list ? list->Guid : nullptr).Run([&] {
+    return PeiPpis().Install(list);
+  });
 }
 
 EFI_STATUS EFIAPI NotifyPpi(CONST EFI_PEI_SERVICES **, CONST EFI_PEI_NOTIFY_DESCRIPTOR *list) {
-  Injected injected = PeiFault("NotifyPpi", list ? list->Guid : nullptr);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(PeiPpis().Notify(list));
+  return PeiFault("NotifyPpi", list ? list->Guid : nullptr).Run([&] {
+    return PeiPpis().Notify(list);
+  });
 }
 
 EFI_STATUS EFIAPI LocatePpi(CONST EFI_PEI_SERVICES **, CONST EFI_GUID *guid, UINTN instance,
                             EFI_PEI_PPI_DESCRIPTOR **descriptor, VOID **ppi) {
   if (!guid)
     return EFI_INVALID_PARAMETER;
-  Injected injected = PeiFault("LocatePpi", guid);
-  Status status = injected.Fails()
-                      ? *injected.status
-                      : injected.Apply(PeiPpis().Locate(*guid, instance, descriptor, ppi));
+  const Status status = PeiFault("LocatePpi", guid).Run([&] {
+    return PeiPpis().Locate(*guid, instance, descriptor, ppi);
+  });
   Sim().Emit("ppi_locate", [&](Json &e) {
     AddGuidFields(e, *guid);
     e["status"] = StatusName(status);
@@ -58,10 +55,11 @@ EFI_STATUS EFIAPI LocatePpi(CONST EFI_PEI_SERVICES **, CONST EFI_GUID *guid, UIN
 EFI_STATUS EFIAPI AllocatePool(CONST EFI_PEI_SERVICES **, UINTN size, VOID **buffer) {
   if (!buffer)
     return EFI_INVALID_PARAMETER;
-  Injected injected = PeiFault("AllocatePool");
-  void *block = injected.Fails() ? nullptr : Sim().memory().Allocate(Space::Pei, size);
-  Status status = injected.Fails() ? *injected.status
-                                   : injected.Apply(block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES);
+  void *block = nullptr;
+  const Status status = PeiFault("AllocatePool").Run([&]() -> Status {
+    block = Sim().memory().Allocate(Space::Pei, size);
+    return block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES;
+  });
   *buffer = block;
   Sim().Emit("alloc", [&](Json &e) {
     e["space"] = "pei";

@@ -52,6 +52,11 @@ const std::unordered_map<std::string, Describer> &Describers() {
       {"entry", [](const Json &e, auto &) { return "entry point returned " + Text(e, "status"); }},
       {"unload", [](const Json &, auto &) { return std::string("unloaded: its entry failed"); }},
       {"fault", [](const Json &e, auto &) { return "FAULT: " + Text(e, "what"); }},
+      {"injected",
+       [](const Json &e, auto &) {
+         const std::string target = e["target"].is_string() ? " " + Text(e, "target") : "";
+         return "[[fault]] " + Text(e, "call") + target + " returned " + Text(e, "status");
+       }},
       {"ppi_install", [](const Json &e, auto &) { return "installs PPI " + GuidLabel(e); }},
       {"ppi_notify", [](const Json &e, auto &) { return "registers for PPI " + GuidLabel(e); }},
       {"notify",

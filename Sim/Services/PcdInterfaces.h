@@ -23,10 +23,10 @@ template <const char *Interface> struct PcdAccess {
         std::string_view(Interface) == "PCD_PROTOCOL"
             ? sim.faults().CheckBootSide(sim.CurrentPhase(), member, sim.CurrentImage())
             : sim.faults().Check(sim.CurrentPhase(), member, sim.CurrentImage());
-    if (injected.Fails())
-      return *injected.status;
-    sim.pcd().Set(token, sizeof(T) * 8, value);
-    return injected.Apply(EFI_SUCCESS);
+    return injected.Run([&]() -> Status {
+      sim.pcd().Set(token, sizeof(T) * 8, value);
+      return EFI_SUCCESS;
+    });
   }
 };
 

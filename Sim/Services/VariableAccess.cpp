@@ -10,15 +10,12 @@ Status ReadVariable(Simulator &sim, const Injected &injected, const CHAR16 *name
                     const EFI_GUID &guid, UINT32 *attributes, UINTN *dataSize, VOID *data) {
   std::u16string variable = ReadChar16String(name);
   uint64_t sizeIn = *dataSize;
-  Status status;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else {
+  const Status status = injected.Run([&] {
     auto read = sim.variables().Get(variable, guid, attributes, sizeIn, data);
-    status = injected.Apply(read.status);
     if (read.status == EFI_SUCCESS || read.status == EFI_BUFFER_TOO_SMALL)
       *dataSize = read.size;
-  }
+    return read.status;
+  });
   sim.Emit("variable_get", [&](Json &e) {
     e["name"] = Narrow(variable);
     e["guid"] = GuidText(guid);

@@ -29,78 +29,70 @@ Injected MemberFault(const char *member) {
 }
 
 EFI_STATUS EFIAPI InSmm(CONST EFI_SMM_BASE2_PROTOCOL *, BOOLEAN *inSmram) {
-  Injected injected = MemberFault("EFI_SMM_BASE2_PROTOCOL.InSmm");
-  if (injected.Fails())
-    return *injected.status;
-  if (!inSmram)
-    return EFI_INVALID_PARAMETER;
-  *inSmram = Sim().board().smm.in_smm;
-  return injected.Apply(EFI_SUCCESS);
+  return MemberFault("EFI_SMM_BASE2_PROTOCOL.InSmm").Run([&]() -> Status {
+    if (!inSmram)
+      return EFI_INVALID_PARAMETER;
+    *inSmram = Sim().board().smm.in_smm;
+    return EFI_SUCCESS;
+  });
 }
 
 EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM_TABLE2 **smst) {
-  Injected injected = MemberFault("EFI_SMM_BASE2_PROTOCOL.GetSmstLocation");
-  if (injected.Fails())
-    return *injected.status;
-  if (!smst)
-    return EFI_INVALID_PARAMETER;
-  // Outside SMM there is no SMST to hand out.
-  if (!Sim().board().smm.in_smm)
-    return EFI_UNSUPPORTED;
-  *smst = Sim().smm().state().smst;
-  return injected.Apply(EFI_SUCCESS);
+  return MemberFault("EFI_SMM_BASE2_PROTOCOL.GetSmstLocation").Run([&]() -> Status {
+    if (!smst)
+      return EFI_INVALID_PARAMETER;
+    // Outside SMM there is no SMST to hand out.
+    if (!Sim().board().smm.in_smm)
+      return EFI_UNSUPPORTED;
+    *smst = Sim().smm().state().smst;
+    return EFI_SUCCESS;
+  });
 }
 
 // The SMRAM map (PI 1.8 volume 4, GetCapabilities): the board's SMRAM, which the SMM pool
 // allocates from, then one range for each SMM image loaded so far, which lies in SMRAM on a board.
 EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSize,
                                   EFI_SMRAM_DESCRIPTOR *map) {
-  Injected injected = MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities");
-  if (injected.Fails())
-    return *injected.status;
-  if (!mapSize)
-    return EFI_INVALID_PARAMETER;
-  constexpr uint64_t kState = EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED;
-  Memory &memory = Sim().memory();
-  std::vector<EFI_SMRAM_DESCRIPTOR> ranges = {
-      {memory.SmramBase(), memory.SmramBase(), memory.SmramSize(), kState}};
-  for (const Images::Range &image : Sim().images().SmmImageRanges())
-    ranges.push_back({image.base, image.base, image.size, kState});
-  const UINTN needed = ranges.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
-  if (*mapSize < needed || !map) {
+  return MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities").Run([&]() -> Status {
+    if (!mapSize)
+      return EFI_INVALID_PARAMETER;
+    constexpr uint64_t kState = EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED;
+    Memory &memory = Sim().memory();
+    std::vector<EFI_SMRAM_DESCRIPTOR> ranges = {
+        {memory.SmramBase(), memory.SmramBase(), memory.SmramSize(), kState}};
+    for (const Images::Range &image : Sim().images().SmmImageRanges())
+      ranges.push_back({image.base, image.base, image.size, kState});
+    const UINTN needed = ranges.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
+    if (*mapSize < needed || !map) {
+      *mapSize = needed;
+      return EFI_BUFFER_TOO_SMALL;
+    }
+    std::copy(ranges.begin(), ranges.end(), map);
     *mapSize = needed;
-    return EFI_BUFFER_TOO_SMALL;
-  }
-  std::copy(ranges.begin(), ranges.end(), map);
-  *mapSize = needed;
-  return injected.Apply(EFI_SUCCESS);
+    return EFI_SUCCESS;
+  });
 }
 
 EFI_STATUS EFIAPI Communicate(CONST EFI_SMM_COMMUNICATION_PROTOCOL *, VOID *buffer, UINTN *size) {
-  Injected injected = MemberFault("EFI_SMM_COMMUNICATION_PROTOCOL.Communicate");
-  if (injected.Fails())
-    return *injected.status;
-  uint64_t bytes = size ? *size : 0;
-  Status status = Sim().smm().Communicate(buffer, size ? &bytes : nullptr);
-  if (size)
-    *size = bytes;
-  return injected.Apply(status);
+  return MemberFault("EFI_SMM_COMMUNICATION_PROTOCOL.Communicate").Run([&] {
+    uint64_t bytes = size ? *size : 0;
+    const Status status = Sim().smm().Communicate(buffer, size ? &bytes : nullptr);
+    if (size)
+      *size = bytes;
+    return status;
+  });
 }
 
 EFI_STATUS Register(const char *source, const char *member, EFI_SMM_HANDLER_ENTRY_POINT2 handler,
                     uint32_t type, uint32_t phase, EFI_HANDLE *dispatchHandle, bool hasType) {
-  Injected injected = MemberFault(member);
-  Status status = EFI_SUCCESS;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else if (!handler || !dispatchHandle) {
-    status = EFI_INVALID_PARAMETER;
-  } else {
+  const Status status = MemberFault(member).Run([&]() -> Status {
+    if (!handler || !dispatchHandle)
+      return EFI_INVALID_PARAMETER;
     auto &handlers = Sim().smm().state().handlers;
     handlers.push_back({source, handler, type, phase});
     *dispatchHandle = reinterpret_cast<EFI_HANDLE>(handlers.size());
-    status = injected.Apply(EFI_SUCCESS);
-  }
+    return EFI_SUCCESS;
+  });
   Sim().Emit("smi_register", [&](Json &e) {
     e["source"] = source;
     e["type"] = hasType ? Json(type) : Json(nullptr);

@@ -24,10 +24,11 @@ Injected SmmFault(const char *service, const EFI_GUID *target = nullptr) {
 EFI_STATUS EFIAPI SmmAllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
   if (!buffer)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmAllocatePool");
-  void *block = injected.Fails() ? nullptr : Sim().memory().Allocate(Space::Smram, size);
-  Status status = injected.Fails() ? *injected.status
-                                   : injected.Apply(block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES);
+  void *block = nullptr;
+  const Status status = SmmFault("SmmAllocatePool").Run([&]() -> Status {
+    block = Sim().memory().Allocate(Space::Smram, size);
+    return block ? EFI_SUCCESS : EFI_OUT_OF_RESOURCES;
+  });
   *buffer = block;
   Sim().Emit("alloc", [&](Json &e) {
     e["space"] = "smram";
@@ -39,15 +40,13 @@ EFI_STATUS EFIAPI SmmAllocatePool(EFI_MEMORY_TYPE, UINTN size, VOID **buffer) {
 }
 
 EFI_STATUS EFIAPI SmmFreePool(VOID *buffer) {
-  Injected injected = SmmFault("SmmFreePool");
-  Status status = EFI_INVALID_PARAMETER;
-  if (injected.Fails()) {
-    status = *injected.status;
-  } else if (Sim().memory().Owns(Space::Smram, buffer)) {
+  const Status status = SmmFault("SmmFreePool").Run([&]() -> Status {
+    if (!Sim().memory().Owns(Space::Smram, buffer))
+      return EFI_INVALID_PARAMETER;
     Sim().smm().NoteFree(buffer);
     Sim().memory().Free(Space::Smram, buffer);
-    status = injected.Apply(EFI_SUCCESS);
-  }
+    return EFI_SUCCESS;
+  });
   Sim().Emit("free", [&](Json &e) {
     e["space"] = "smram";
     e["addr"] = reinterpret_cast<uint64_t>(buffer);
@@ -60,44 +59,37 @@ EFI_STATUS EFIAPI SmmInstallProtocolInterface(EFI_HANDLE *handle, CONST EFI_GUID
                                               EFI_INTERFACE_TYPE type, VOID *interface) {
   if (!protocol || type != EFI_NATIVE_INTERFACE)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmInstallProtocolInterface", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(SmmProtocols().Install(handle, *protocol, interface));
+  return SmmFault("SmmInstallProtocolInterface", protocol).Run([&] {
+    return SmmProtocols().Install(handle, *protocol, interface);
+  });
 }
 
 EFI_STATUS EFIAPI SmmUninstallProtocolInterface(EFI_HANDLE handle, CONST EFI_GUID *protocol,
                                                 VOID *interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmUninstallProtocolInterface", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(SmmProtocols().Uninstall(handle, *protocol, interface));
+  return SmmFault("SmmUninstallProtocolInterface", protocol).Run([&] {
+    return SmmProtocols().Uninstall(handle, *protocol, interface);
+  });
 }
 
 EFI_STATUS EFIAPI SmmHandleProtocol(EFI_HANDLE handle, CONST EFI_GUID *protocol, VOID **interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmHandleProtocol", protocol);
-  if (injected.Fails())
-    return *injected.status;
-  return injected.Apply(SmmProtocols().Handle(handle, *protocol, interface));
+  return SmmFault("SmmHandleProtocol", protocol).Run([&] {
+    return SmmProtocols().Handle(handle, *protocol, interface);
+  });
 }
 
 EFI_STATUS EFIAPI SmmLocateProtocol(CONST EFI_GUID *protocol, VOID *registration,
                                     VOID **interface) {
   if (!protocol)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmLocateProtocol", protocol);
-  Status status;
-  if (injected.Fails()) {
-    status = *injected.status;
-    if (interface)
-      *interface = nullptr;
-  } else {
-    status = injected.Apply(SmmProtocols().Locate(*protocol, registration, interface));
-  }
+  if (interface)
+    *interface = nullptr;
+  const Status status = SmmFault("SmmLocateProtocol", protocol).Run([&] {
+    return SmmProtocols().Locate(*protocol, registration, interface);
+  });
   Sim().Emit("protocol_locate", [&](Json &e) {
     AddGuidFields(e, *protocol);
     e["status"] = StatusName(status);
@@ -112,19 +104,18 @@ EFI_STATUS EFIAPI SmmInstallConfigurationTable(CONST EFI_SMM_SYSTEM_TABLE2 *smst
                                                CONST EFI_GUID *guid, VOID *table, UINTN) {
   if (!smst || !guid)
     return EFI_INVALID_PARAMETER;
-  Injected injected = SmmFault("SmmInstallConfigurationTable", guid);
-  if (injected.Fails())
-    return *injected.status;
-  auto *st = const_cast<EFI_SMM_SYSTEM_TABLE2 *>(smst);
-  for (UINTN i = 0; i < st->NumberOfTableEntries; ++i)
-    if (SameGuid(st->SmmConfigurationTable[i].VendorGuid, *guid)) {
-      st->SmmConfigurationTable[i].VendorTable = table;
-      return injected.Apply(EFI_SUCCESS);
-    }
-  if (st->NumberOfTableEntries == kSmmConfigurationCapacity)
-    return EFI_OUT_OF_RESOURCES;
-  st->SmmConfigurationTable[st->NumberOfTableEntries++] = {*guid, table};
-  return injected.Apply(EFI_SUCCESS);
+  return SmmFault("SmmInstallConfigurationTable", guid).Run([&]() -> Status {
+    auto *st = const_cast<EFI_SMM_SYSTEM_TABLE2 *>(smst);
+    for (UINTN i = 0; i < st->NumberOfTableEntries; ++i)
+      if (SameGuid(st->SmmConfigurationTable[i].VendorGuid, *guid)) {
+        st->SmmConfigurationTable[i].VendorTable = table;
+        return EFI_SUCCESS;
+      }
+    if (st->NumberOfTableEntries == kSmmConfigurationCapacity)
+      return EFI_OUT_OF_RESOURCES;
+    st->SmmConfigurationTable[st->NumberOfTableEntries++] = {*guid, table};
+    return EFI_SUCCESS;
+  });
 }
 
 } // namespace

@@ -98,7 +98,7 @@ TEST(HostileBoards, AWarningFaultNeverHidesAFailedCall) {
 [smm]
 sx_dispatch = false
 [[fault]]
-call = "smm.LocateProtocol"
+call = "smm.SmmLocateProtocol"
 target = "EFI_SMM_SX_DISPATCH2_PROTOCOL"
 status = "EFI_WARN_STALE_DATA"
 [[boot]]
@@ -107,6 +107,10 @@ dispatch = "S3SaveSmm"
   const Json locate = run.First("protocol_locate", Field("name", "EFI_SMM_SX_DISPATCH2_PROTOCOL"));
   ASSERT_FALSE(locate.is_null());
   EXPECT_EQ(locate["status"], "EFI_NOT_FOUND");
+  const Json injected = run.First("injected");
+  ASSERT_FALSE(injected.is_null());
+  EXPECT_EQ(injected["target"], "EFI_SMM_SX_DISPATCH2_PROTOCOL");
+  EXPECT_EQ(injected["status"], "EFI_NOT_FOUND");
   EXPECT_TRUE(run.Of("smi_register", Field("source", "sx")).empty());
 }
 
