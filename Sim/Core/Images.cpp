@@ -1,9 +1,13 @@
 #include "Core/Images.h"
 
+#include "Core/HostSymbols.h"
 #include "Core/Simulator.h"
 #include "Engine/GuestModule.h"
 #include "Engine/ImageEngine.h"
 
+#include "Board/NumberFormat.h"
+
+#include <csignal>
 #include <cstdio>
 #include <map>
 
@@ -134,6 +138,50 @@ void Images::Frame::Leave() {
   pushed_ = false;
   images_.CheckReadOnly(*target_);
   images_.CheckPoolGuards(*target_);
+}
+
+namespace {
+
+std::string HostFaultText(const HostFault &fault) {
+  switch (fault.signal) {
+  case SIGILL:
+    return "undefined instruction";
+  case SIGFPE:
+    return fault.code == FPE_INTDIV ? "divide error" : "arithmetic exception";
+  case SIGBUS:
+    return "bus error at " + Hex(fault.address);
+  default:
+    // A non-canonical address raises a general-protection fault, which names no address.
+    if (fault.code == SI_KERNEL)
+      return "general-protection fault (an address outside the canonical range)";
+    if (fault.address == fault.rip)
+      return "call or jump to unmapped memory at " + Hex(fault.address);
+    return std::string(fault.write ? "write to " : "read of ") +
+           (fault.code == SEGV_ACCERR ? "protected memory at " : "unmapped memory at ") +
+           Hex(fault.address);
+  }
+}
+
+} // namespace
+
+void Images::Crash(const ImageInstance *target, const HostFault &fault) {
+  const ImageInstance *owner = OwnerOf(reinterpret_cast<const void *>(fault.rip));
+  sim_.Emit("fault", [&](Json &e) {
+    e["what"] = HostFaultText(fault);
+    // Host images lie wherever the process loaded them: the offset names the place, not RIP.
+    if (fault.signal == SIGSEGV || fault.signal == SIGBUS)
+      e["address"] = fault.address;
+    if (owner && owner->loaded) {
+      const std::string function = HostFunctionAt(fault.rip);
+      e["in_image"] = owner->name;
+      e["offset"] = fault.rip - owner->loaded->Base();
+      e["function"] = function.empty() ? Json(nullptr) : Json(function);
+    } else if (target) {
+      // The fault was taken in code the module called (a service of the simulator).
+      e["called_by"] = target->name;
+    }
+  });
+  throw RunCrashed{};
 }
 
 // A write past either end of a pool block, seen when the call that made it returns.

@@ -4,6 +4,7 @@
 // fault instead of crashing, and a PEI image (which executes in place from flash) that wrote to
 // its own data is caught (host images here; the image engine maps firmware images read-only).
 #pragma once
+#include "Core/HostFaultTrap.h"
 #include "Core/ImageLoader.h"
 #include "Core/Status.h"
 #include "Core/Trace.h"
@@ -84,10 +85,11 @@ public:
         return;
     }
     if constexpr (std::is_void_v<R>) {
-      fn(args...);
+      CallHost(target, [&] { fn(args...); });
       frame.Leave();
     } else {
-      R result = fn(args...);
+      R result = fallback;
+      CallHost(target, [&] { result = fn(args...); });
       frame.Leave();
       return result;
     }
@@ -100,7 +102,7 @@ public:
     if (target && target->guest)
       CallGuest(*target, reinterpret_cast<uint64_t>(fn), {Word(args)...}, false);
     else
-      fn(args...);
+      CallHost(target, [&] { fn(args...); });
     frame.Leave();
   }
 
@@ -137,6 +139,14 @@ private:
   }
   uint64_t CallGuest(ImageInstance &target, uint64_t code, std::initializer_list<uint64_t> args,
                      bool statusResult);
+  // Runs host module code; a processor fault it takes ends the run as crashed.
+  template <typename Body> void CallHost(const ImageInstance *target, Body &&body) {
+    HostFault fault;
+    if (!RunTrapped([](void *b) { (*static_cast<std::remove_reference_t<Body> *>(b))(); }, &body,
+                    fault))
+      Crash(target, fault);
+  }
+  [[noreturn]] void Crash(const ImageInstance *target, const HostFault &fault);
   void CheckReadOnly(ImageInstance &image);
   void CheckPoolGuards(const ImageInstance &image);
 

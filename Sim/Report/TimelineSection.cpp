@@ -85,9 +85,11 @@ public:
 
   void Finish(const Json &final) {
     Flush();
-    const bool halted = Text(final, "outcome") == "halted";
-    Line(OriginOf(final), halted ? "halted: the processor stays in the error-stop display loop"
-                                 : "boot script finished");
+    const std::string outcome = Text(final, "outcome");
+    Line(OriginOf(final), outcome == "halted"
+                              ? "halted: the processor stays in the error-stop display loop"
+                          : outcome == "crashed" ? "crashed: the boot script stops here"
+                                                 : "boot script finished");
   }
 
 private:

@@ -39,7 +39,7 @@ Exit status:
   2  the run halted in an error stop (boards without [[expect]] only)
   3  an expectation failed
   4  the command line is wrong
-  5  the run crashed: image code faulted (image engine; the fault event says
+  5  the run crashed: module code took a processor fault (the fault event says
      where; boards without [[expect]] only)
 
 Examples:
