@@ -31,7 +31,16 @@ inline constexpr uint64_t kSmramMaxSize = 0x40000000;
 inline constexpr uint64_t kEcamWindowBase = 0xF0000000;
 inline constexpr uint64_t kEcamWindowEnd = uint64_t{1} << 32;
 
+// Stand-ins the trace uses for host-engine module memory outside the board (never mapped there):
+// image instance n's shared object at kHostImageStandIn + n * kHostImageStandInSpan, the stack
+// the modules run on ending at kHostStackStandInTop.
+inline constexpr uint64_t kHostStackStandInTop = 0x01000000;
+inline constexpr uint64_t kHostStackStandInSize = 8 * kMiB;
+inline constexpr uint64_t kHostImageStandIn = 0x01000000;
+inline constexpr uint64_t kHostImageStandInSpan = 8 * kMiB;
+
 static_assert(kGeneralMemoryEnd <= kSmramBase);
+static_assert(kHostImageStandIn + 28 * kHostImageStandInSpan <= kPlatformPoolBase);
 static_assert(kSmramBase + kSmramMaxSize <= 0x7FFF8000, "SMRAM must end below ASan's shadow");
 
 } // namespace boardsim

@@ -1,5 +1,7 @@
 #include "Core/Simulator.h"
 
+#include "Board/MemoryMap.h"
+
 #include "Core/Faults.h"
 #include "Core/Images.h"
 #include "Devices/Machine.h"
@@ -132,8 +134,22 @@ void Simulator::Halt() {
   throw RunHalted{};
 }
 
+uint64_t Simulator::TraceAddress(const void *address) const {
+  const auto at = reinterpret_cast<uintptr_t>(address);
+  if (!address || memory_.InRam(at, 1))
+    return at;
+  const auto &all = images_->All();
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i]->loaded && all[i]->loaded->Contains(at))
+      return kHostImageStandIn + i * kHostImageStandInSpan + (at - all[i]->loaded->Base());
+  if (at < stackAnchor_ && stackAnchor_ - at < kHostStackStandInSize)
+    return kHostStackStandInTop - (stackAnchor_ - at);
+  return at;
+}
+
 RunResult Simulator::Run() {
   CurrentScope scope(this);
+  stackAnchor_ = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   Outcome outcome = Outcome::Completed;
   try {
     SetStepPhase(Phase::Pei);

@@ -99,6 +99,10 @@ public:
   }
   // Something the firmware would crash on; the run goes on where it safely can.
   void Fault(const std::string &what);
+  // An address as the trace reports it. Board memory is at fixed addresses already; module memory
+  // of the host engine (a shared object's data, the process stack) lies wherever the process put
+  // it, and is reported at a fixed stand-in so that two runs compare byte for byte.
+  uint64_t TraceAddress(const void *address) const;
   [[noreturn]] void Halt();
 
   // The simulator whose run is in progress on this thread: firmware tables call plain functions,
@@ -116,6 +120,7 @@ private:
   Trace trace_;
   Memory memory_;
   uint64_t nowUs_ = 0;
+  uintptr_t stackAnchor_ = 0; // Run()'s frame: module stack frames of the host engine lie below
   Phase stepPhase_ = Phase::Pei;
   std::unique_ptr<Faults> faults_;
   std::unique_ptr<PcdDatabase> pcd_;

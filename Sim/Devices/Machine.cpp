@@ -322,12 +322,16 @@ void Machine::PortHandOver(uint32_t eax, uint32_t ebx, uint32_t edx, const void 
   static const std::vector<uint8_t> kNothing;
   const std::vector<uint8_t> &collected =
       s.cpu.BreakpointArmed() ? s.agent.Collect(eax, ebx, edx, text) : kNothing;
+  // EAX carries the text's address (its low 32 bits from 64-bit code).
+  const uint32_t shownEax = eax == static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text))
+                                ? static_cast<uint32_t>(s.sim.TraceAddress(text))
+                                : eax;
   s.sim.Emit("io", [&](Json &e) {
     e["dir"] = "out";
     e["port"] = port;
     e["width"] = 32;
-    e["value"] = eax;
-    e["eax"] = eax;
+    e["value"] = shownEax;
+    e["eax"] = shownEax;
     e["ebx"] = ebx;
     e["edx"] = edx;
     e["text"] = HexBytes(collected);
