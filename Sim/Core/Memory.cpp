@@ -2,9 +2,11 @@
 
 #include "Board/MemoryMap.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
@@ -29,6 +31,8 @@ constexpr uint8_t kFreshPoolByte = 0xAF;
 // What the red zones hold: a write past either end of a block changes it, in every build and in
 // both engines (image code writes guest memory without AddressSanitizer seeing it).
 constexpr uint8_t kGuardByte = 0xFD;
+constexpr uint64_t kGuardWord = 0x0101010101010101ull * kGuardByte;
+static_assert(kRedZone == 2 * sizeof(uint64_t), "a red zone is checked as two words");
 constexpr size_t kAlign = 16;
 constexpr size_t kPage = 4096;
 
@@ -145,7 +149,8 @@ void *Memory::Allocate(Space space, size_t size) {
   // Firmware pools hand out uninitialised memory: make a module that forgets to clear it visible.
   std::memset(block, space == Space::Platform ? 0 : kFreshPoolByte, size);
   PaintGuards(block, size);
-  live_[block] = {space, size};
+  live_.insert(std::lower_bound(live_.begin(), live_.end(), block, Block::Before),
+               Block{block, size, space});
   return block;
 }
 
@@ -161,8 +166,9 @@ bool Memory::GuardsIntact(const uint8_t *block, size_t size) const {
   bool intact = true;
   for (const uint8_t *guard : {block - kRedZone, block + size}) {
     Unpoison(guard, kRedZone);
-    for (size_t i = 0; i < kRedZone; ++i)
-      intact &= guard[i] == kGuardByte;
+    uint64_t words[2];
+    std::memcpy(words, guard, kRedZone);
+    intact &= words[0] == kGuardWord && words[1] == kGuardWord;
     Poison(guard, kRedZone);
   }
   return intact;
@@ -171,23 +177,27 @@ bool Memory::GuardsIntact(const uint8_t *block, size_t size) const {
 std::vector<Memory::Overrun> Memory::TakeOverruns() {
   std::vector<Overrun> overruns = std::move(freedOverruns_);
   freedOverruns_.clear();
-  for (const auto &[begin, block] : live_) {
-    auto *bytes = static_cast<uint8_t *>(const_cast<void *>(begin));
-    if (!GuardsIntact(bytes, block.size)) {
-      overruns.push_back({block.space, reinterpret_cast<uint64_t>(begin), block.size});
-      PaintGuards(bytes, block.size);
+  for (const Block &block : live_) {
+    if (!GuardsIntact(block.begin, block.size)) {
+      overruns.push_back({block.space, reinterpret_cast<uint64_t>(block.begin), block.size});
+      PaintGuards(block.begin, block.size);
     }
   }
   return overruns;
 }
 
+template <typename Blocks> auto Memory::FindIn(Blocks &live, const void *block) {
+  const auto found = std::lower_bound(live.begin(), live.end(), block, Block::Before);
+  return found != live.end() && found->begin == block ? found : live.end();
+}
+
 bool Memory::Free(Space space, void *block) {
-  auto it = live_.find(block);
-  if (it == live_.end() || it->second.space != space)
+  auto it = FindIn(live_, block);
+  if (it == live_.end() || it->space != space)
     return false;
-  if (!GuardsIntact(static_cast<const uint8_t *>(block), it->second.size))
-    freedOverruns_.push_back({space, reinterpret_cast<uint64_t>(block), it->second.size});
-  Poison(block, it->second.size);
+  if (!GuardsIntact(it->begin, it->size))
+    freedOverruns_.push_back({space, reinterpret_cast<uint64_t>(block), it->size});
+  Poison(block, it->size);
   live_.erase(it);
   return true;
 }
@@ -212,8 +222,8 @@ void *Memory::ReserveTop(Space space, size_t size) {
 }
 
 bool Memory::Owns(Space space, const void *block) const {
-  auto it = live_.find(block);
-  return it != live_.end() && it->second.space == space;
+  auto it = FindIn(live_, block);
+  return it != live_.end() && it->space == space;
 }
 
 bool Memory::InRam(uint64_t address, uint64_t length) const {

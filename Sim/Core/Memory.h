@@ -7,7 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <vector>
 
 namespace boardsim {
@@ -67,17 +67,25 @@ private:
     uint8_t *next;
     uint8_t *top; // end as first laid out, before any ReserveTop
   };
+  // A live block; live_ is kept in address order, so that a look-up is a binary search and the
+  // red zones of all live blocks, checked after every call into module code, are one linear walk.
   struct Block {
-    Space space;
+    uint8_t *begin;
     size_t size;
+    Space space;
+    static bool Before(const Block &block, const void *address) {
+      return std::less<const void *>()(block.begin, address);
+    }
   };
+  // The live block that begins at `block`, or live.end().
+  template <typename Blocks> static auto FindIn(Blocks &live, const void *block);
   uint64_t Base(Space space) const;
   void PaintGuards(uint8_t *block, size_t size);
   bool GuardsIntact(const uint8_t *block, size_t size) const;
 
   uint64_t smramSize_;
   Pool pools_[4]{};
-  std::map<const void *, Block> live_;
+  std::vector<Block> live_;
   std::vector<Overrun> freedOverruns_; // found when the block was freed, not yet taken
 };
 
