@@ -1,5 +1,8 @@
 #include "Devices/HostWindow.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace boardsim {
 namespace {
 
@@ -18,14 +21,14 @@ void SetByte(uint32_t &value, uint32_t byte, uint8_t to) {
 
 HostWindow::HostWindow(const HostConfig &config) {
   for (const HostRegister &reg : config.registers)
-    registers_[Key(reg.instance, reg.index)] = reg.value;
-  uint32_t &busGroup = registers_[Key(0, kBusGroupRegisterIndex)];
+    registers_[Key(reg.instance, reg.index)].bits = reg.value;
+  uint32_t &busGroup = registers_[Key(0, kBusGroupRegisterIndex)].bits;
   SetByte(busGroup, 3, config.bus_group_size_minus_one);
 }
 
 uint32_t HostWindow::Register(uint32_t instance, uint32_t index) const {
   auto found = registers_.find(Key(instance, index));
-  return found == registers_.end() ? 0 : found->second;
+  return found == registers_.end() ? 0 : found->second.bits;
 }
 
 uint8_t HostWindow::ReadByte(uint32_t at) const {
@@ -45,22 +48,32 @@ void HostWindow::WriteByte(uint32_t at, uint8_t value) {
   switch (at - byte) {
   case kSelect:
     SetByte(select_, byte, value);
+    selected_ = nullptr;
     break;
   case kIndex:
     SetByte(index_, byte, value);
+    selected_ = nullptr;
     break;
   case kData:
-    SetByte(registers_[Key(select_, index_)], byte, value);
-    written_.emplace(select_, index_);
+    if (!selected_)
+      selected_ = &registers_[Key(select_, index_)];
+    SetByte(selected_->bits, byte, value);
+    selected_->written = true;
     break;
   }
 }
 
 Json HostWindow::WrittenRegisters() const {
+  std::vector<std::pair<uint64_t, uint32_t>> written; // (key, value), in key order
+  for (const auto &[key, value] : registers_)
+    if (value.written)
+      written.emplace_back(key, value.bits);
+  std::sort(written.begin(), written.end());
   Json list = Json::array();
-  for (const auto &[instance, index] : written_) {
-    list.push_back(
-        {{"instance", instance}, {"index", index}, {"value", Register(instance, index)}});
+  for (const auto &[key, value] : written) {
+    list.push_back({{"instance", static_cast<uint32_t>(key >> 32)},
+                    {"index", static_cast<uint32_t>(key)},
+                    {"value", value}});
   }
   return list;
 }

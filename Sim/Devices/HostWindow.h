@@ -8,15 +8,16 @@
 #include "Core/Trace.h"
 
 #include <cstdint>
-#include <set>
 #include <unordered_map>
-#include <utility>
 
 namespace boardsim {
 
 class HostWindow {
 public:
   explicit HostWindow(const HostConfig &config);
+  // It keeps a pointer into its own register map.
+  HostWindow(const HostWindow &) = delete;
+  HostWindow &operator=(const HostWindow &) = delete;
 
   // `at`: byte offset within the window, 0-11.
   uint8_t ReadByte(uint32_t at) const;
@@ -31,10 +32,17 @@ private:
     return uint64_t{instance} << 32 | index;
   }
 
+  struct Value {
+    uint32_t bits = 0;
+    bool written = false;
+  };
+
   uint32_t select_ = 0;
   uint32_t index_ = 0;
-  std::unordered_map<uint64_t, uint32_t> registers_;
-  std::set<std::pair<uint32_t, uint32_t>> written_;
+  std::unordered_map<uint64_t, Value> registers_;
+  // The register that select_ and index_ name, once a data write has looked it up (the map's
+  // elements stay where they are when others are added).
+  Value *selected_ = nullptr;
 };
 
 } // namespace boardsim

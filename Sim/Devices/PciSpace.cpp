@@ -3,13 +3,31 @@
 #include "Devices/BarAssignment.h"
 #include "Devices/NicModels.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 
 namespace boardsim {
 namespace {
 
 bool InHostWindow(uint16_t bdf, uint32_t offset) {
   return bdf == 0 && offset >= kHostWindowFirst && offset < kHostWindowFirst + kHostWindowSize;
+}
+
+// Whether [offset, offset + size) of `bdf` has a byte in the host window.
+bool TouchesHostWindow(uint16_t bdf, uint32_t offset, unsigned size) {
+  return bdf == 0 && offset < kHostWindowFirst + kHostWindowSize &&
+         kHostWindowFirst < offset + size;
+}
+
+// An access of `size` bytes that lies wholly within a function's configuration space and outside
+// the host window reaches the space's bytes directly; configuration space is little-endian, as
+// the host is.
+static_assert(std::endian::native == std::endian::little);
+bool Plain(uint16_t bdf, uint32_t offset, unsigned size) {
+  return size <= sizeof(uint64_t) && offset + size <= kConfigSpaceSize &&
+         !TouchesHostWindow(bdf, offset, size);
 }
 
 bool SameDevice(const Bdf &a, const Bdf &b) {
@@ -33,7 +51,9 @@ PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWi
   functions_.reserve(board.pci.size());
   for (size_t i = 0; i < board.pci.size(); ++i) {
     const PciFunction &described = board.pci[i];
-    if (byBdf_.count(Bdf16(described.bdf)))
+    const uint16_t bdf = Bdf16(described.bdf);
+    if (std::any_of(byBdf_.begin(), byBdf_.end(),
+                    [&](const auto &entry) { return entry.first == bdf; }))
       continue;
     bool multiFunction = false;
     for (const PciFunction &other : board.pci) {
@@ -53,13 +73,21 @@ PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWi
       PlaceBarContents(described, *function.bar);
       withBar_.push_back(functions_.size() - 1);
     }
-    byBdf_.emplace(Bdf16(described.bdf), functions_.size() - 1);
+    byBdf_.emplace_back(bdf, functions_.size() - 1);
   }
+  std::sort(byBdf_.begin(), byBdf_.end());
 }
 
 PciSpace::Function *PciSpace::Find(uint16_t bdf) {
-  auto found = byBdf_.find(bdf);
-  return found == byBdf_.end() ? nullptr : &functions_[found->second];
+  if (bdf == lastBdf_)
+    return lastFunction_;
+  auto found =
+      std::lower_bound(byBdf_.begin(), byBdf_.end(), bdf,
+                       [](const auto &entry, uint16_t wanted) { return entry.first < wanted; });
+  lastBdf_ = bdf;
+  lastFunction_ =
+      found != byBdf_.end() && found->first == bdf ? &functions_[found->second] : nullptr;
+  return lastFunction_;
 }
 
 uint8_t PciSpace::ReadByte(uint16_t bdf, Function *function, uint32_t offset) const {
@@ -75,6 +103,10 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
   if (function && function->vpd)
     function->vpd->BeforeRead(function->config.data(), offset, size);
   uint64_t value = 0;
+  if (function && Plain(bdf, offset, size)) {
+    std::memcpy(&value, function->config.data() + offset, size);
+    return value;
+  }
   for (unsigned i = 0; i < size; ++i) {
     value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
   }
@@ -83,6 +115,18 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
 
 void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t value) {
   Function *function = Find(bdf);
+  if (function && Plain(bdf, offset, size)) {
+    std::memcpy(function->config.data() + offset, &value, size);
+    function->commandWritten |= offset < kConfigCommand + 2 && kConfigCommand < offset + size;
+  } else {
+    WriteBytes(bdf, function, offset, size, value);
+  }
+  if (function && function->vpd)
+    function->vpd->AfterWrite(function->config.data(), offset, size);
+}
+
+void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, unsigned size,
+                          uint64_t value) {
   for (unsigned i = 0; i < size; ++i) {
     const uint32_t at = offset + i;
     const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
@@ -93,8 +137,6 @@ void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t valu
       function->commandWritten |= at == kConfigCommand || at == kConfigCommand + 1;
     }
   }
-  if (function && function->vpd)
-    function->vpd->AfterWrite(function->config.data(), offset, size);
 }
 
 std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {

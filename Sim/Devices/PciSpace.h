@@ -16,7 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace boardsim {
@@ -61,11 +61,17 @@ private:
   };
   Function *Find(uint16_t bdf);
   uint8_t ReadByte(uint16_t bdf, Function *function, uint32_t offset) const;
+  void WriteBytes(uint16_t bdf, Function *function, uint32_t offset, unsigned size, uint64_t value);
 
+  // Not resized after construction, so pointers to its functions stay valid.
   std::vector<Function> functions_;
-  std::unordered_map<uint16_t, size_t> byBdf_;
+  // (bdf, index into functions_), ordered by bdf.
+  std::vector<std::pair<uint16_t, size_t>> byBdf_;
   std::vector<size_t> withBar_;
   HostWindow hostWindow_;
+  // The function found last: drivers access one function many times in a row.
+  int32_t lastBdf_ = -1;
+  Function *lastFunction_ = nullptr;
 };
 
 } // namespace boardsim

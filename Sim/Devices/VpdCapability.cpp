@@ -20,8 +20,9 @@ bool VpdCapability::TouchesAddressRegister(uint32_t first, uint32_t size) const 
 void VpdCapability::BeforeRead(uint8_t *config, uint32_t first, uint32_t size) {
   if (!pending_ || !TouchesAddressRegister(first, size) || !timing_.readyAfter)
     return;
-  const bool timeUp = !timing_.clock || timing_.clock() - startedUs_ >= timing_.readyAfterUs;
-  if (readsWhilePending_ >= *timing_.readyAfter && timeUp) {
+  // The clock is asked only once enough reads have been seen.
+  if (readsWhilePending_ >= *timing_.readyAfter &&
+      (!timing_.clock || timing_.clock() - startedUs_ >= timing_.readyAfterUs)) {
     Complete(config);
   } else {
     ++readsWhilePending_;
