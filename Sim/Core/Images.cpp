@@ -206,7 +206,7 @@ void Images::CheckReadOnly(ImageInstance &image) {
 Json Images::Final() const {
   Json list = Json::array();
   for (const auto &image : all_) {
-    Json entry;
+    Json entry = ObjectWithRoom(5);
     entry["image"] = image->name;
     entry["status"] = image->entryStatus ? Json(StatusName(*image->entryStatus)) : Json(nullptr);
     entry["unloaded"] = image->unloaded;

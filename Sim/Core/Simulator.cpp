@@ -217,7 +217,8 @@ void Simulator::RunStep(const BootStep &step) {
 }
 
 Json Simulator::Final(Outcome outcome) {
-  Json final;
+  // Room for all of the members below (about 20) and a few more.
+  Json final = ObjectWithRoom(32);
   final["seq"] = trace_.Count();
   final["t_us"] = nowUs_;
   final["phase"] = PhaseName(stepPhase_);

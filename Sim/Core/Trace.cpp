@@ -41,6 +41,12 @@ void Trace::Write(std::vector<Json> &ready) {
   }
 }
 
+Json ObjectWithRoom(size_t members) {
+  Json object = Json::object();
+  object.get_ref<Json::object_t &>().reserve(members);
+  return object;
+}
+
 std::string HexBytes(const uint8_t *data, size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text(size * 2, '0');

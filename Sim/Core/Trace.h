@@ -55,6 +55,11 @@ private:
   RepeatFolder folder_;
 };
 
+// An empty object with room for `members` members. The members of an ordered_json object sit in
+// a vector whose keys are const, so growing it copies every member already there, nested values
+// and all: an object that takes large values wants its room first.
+Json ObjectWithRoom(size_t members);
+
 // Byte strings appear in the trace as lowercase hex without separators.
 std::string HexBytes(const uint8_t *data, size_t size);
 std::string HexBytes(const std::vector<uint8_t> &bytes);

@@ -151,14 +151,15 @@ bool Cpu::BreakpointArmed() const {
 }
 
 void Cpu::FillFinal(Json &final) const {
-  final["dr"] = {{"2", dr_[2]}, {"3", dr_[3]}, {"7", dr_[7]}};
+  Json &dr = final["dr"] = ObjectWithRoom(3);
+  for (unsigned reg : {2, 3, 7})
+    dr[std::to_string(reg)] = dr_[reg];
   final["cr4"] = cr4_;
-  Json msrs = Json::object();
+  Json &msrs = final["msr"] = ObjectWithRoom(msrs_.size());
   for (const auto &[index, msr] : msrs_) {
     if (msr.touched)
       msrs[HexIndex(index)] = msr.value;
   }
-  final["msr"] = msrs;
 }
 
 } // namespace boardsim

@@ -71,9 +71,10 @@ Json HostWindow::WrittenRegisters() const {
   std::sort(written.begin(), written.end());
   Json list = Json::array();
   for (const auto &[key, value] : written) {
-    list.push_back({{"instance", static_cast<uint32_t>(key >> 32)},
-                    {"index", static_cast<uint32_t>(key)},
-                    {"value", value}});
+    Json &entry = list.emplace_back(ObjectWithRoom(3));
+    entry["instance"] = static_cast<uint32_t>(key >> 32);
+    entry["index"] = static_cast<uint32_t>(key);
+    entry["value"] = value;
   }
   return list;
 }

@@ -353,10 +353,9 @@ void Machine::FillFinal(Json &final) const {
   final["smbus"] = s.smbus.Registers();
   final["host_registers"] = s.pci.hostWindow().WrittenRegisters();
   final["pci_command"] = s.pci.WrittenCommands();
-  Json uartText = Json::object();
+  Json &uartText = final["uart_text"] = ObjectWithRoom(s.uarts.size());
   for (const Uart16550 &uart : s.uarts)
     uartText[std::to_string(uart.base())] = Latin1ToUtf8(uart.text());
-  final["uart_text"] = uartText;
   final["port80"] = s.post.Port80();
   final["error_stops"] = s.post.errorStops();
   s.cpu.FillFinal(final);

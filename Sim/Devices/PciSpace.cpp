@@ -153,7 +153,7 @@ std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {
 }
 
 Json PciSpace::WrittenCommands() const {
-  Json commands = Json::object();
+  Json commands = ObjectWithRoom(functions_.size());
   for (const Function &function : functions_) {
     if (!function.commandWritten)
       continue;

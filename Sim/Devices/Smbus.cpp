@@ -50,9 +50,9 @@ Status SmbusHost::Execute(uint8_t address, uint8_t command, SmbusOp op, uint8_t 
 }
 
 Json SmbusHost::Registers() const {
-  Json all = Json::object();
+  Json all = ObjectWithRoom(devices_.size());
   for (const Device &device : devices_) {
-    Json registers = Json::object();
+    Json registers = ObjectWithRoom(device.registers.size());
     for (const auto &[command, value] : device.registers)
       registers[std::to_string(command)] = value;
     all[std::to_string(device.address)] = std::move(registers);

@@ -174,25 +174,26 @@ Status SmmCore::Communicate(void *buffer, uint64_t *size) {
 void SmmCore::FillFinal(Json &final) const {
   uint64_t recordAddress = sim_.pcd().Peek(PcdS3LibPrivateData);
   TarnS3LibPrivateData record{};
-  if (recordAddress && ReadRam(sim_, recordAddress, record))
-    final["s3_record"] = {{"address", recordAddress},
-                          {"locked", record.Locked},
-                          {"closed", record.Closed},
-                          {"table_base", record.TableBase}};
-  else
-    final["s3_record"] = nullptr;
+  Json &s3Record = final["s3_record"]; // null unless the record can be read
+  if (recordAddress && ReadRam(sim_, recordAddress, record)) {
+    s3Record = ObjectWithRoom(4);
+    s3Record["address"] = recordAddress;
+    s3Record["locked"] = record.Locked;
+    s3Record["closed"] = record.Closed;
+    s3Record["table_base"] = record.TableBase;
+  }
 
+  Json &s3Table = final["s3_table"]; // null until a table was built
   if (const auto &table = state_->s3Table) {
+    s3Table = ObjectWithRoom(3);
+    s3Table["address"] = table->address;
+    s3Table["freed"] = table->freed;
+    Json &endMark = s3Table["end_mark"];
     uint16_t mark = 0;
-    Json endMark = nullptr;
     if (table->endMarkAtFree)
       endMark = *table->endMarkAtFree;
     else if (ReadRam(sim_, table->address + table->terminatorOffset, mark))
       endMark = mark;
-    final["s3_table"] = {
-        {"address", table->address}, {"freed", table->freed}, {"end_mark", endMark}};
-  } else {
-    final["s3_table"] = nullptr;
   }
 
   // The heap list as the first SMM image published it: interfaces that other drivers installed
@@ -223,7 +224,9 @@ void SmmCore::FillFinal(Json &final) const {
     if (!sim_.memory().InRam(reinterpret_cast<uint64_t>(link), sizeof(SMM_HEAP_NODE)))
       break;
     auto *node = reinterpret_cast<SMM_HEAP_NODE *>(link);
-    list.push_back({{"handle", node->Header.Handle}, {"size", node->Header.Size}});
+    Json &entry = list.emplace_back(ObjectWithRoom(2));
+    entry["handle"] = node->Header.Handle;
+    entry["size"] = node->Header.Size;
     link = link->ForwardLink;
   }
   final["heap_list"] = std::move(list);
