@@ -19,18 +19,6 @@
 namespace boardsim {
 namespace {
 
-thread_local Simulator *tCurrent = nullptr;
-
-// Makes `sim` the current simulator for as long as the scope lives.
-class CurrentScope {
-public:
-  explicit CurrentScope(Simulator *sim) : previous_(tCurrent) { tCurrent = sim; }
-  ~CurrentScope() { tCurrent = previous_; }
-
-private:
-  Simulator *previous_;
-};
-
 constexpr uint32_t kSetupAttributes = 0x7; // non-volatile, boot-service and runtime access
 constexpr size_t kCommunicationBufferSize = 64;
 
@@ -58,9 +46,14 @@ const char *OutcomeName(Outcome outcome) {
   return kNames[static_cast<int>(outcome)];
 }
 
-Simulator &Simulator::Current() {
-  return *tCurrent;
-}
+class Simulator::CurrentScope {
+public:
+  explicit CurrentScope(Simulator *sim) : previous_(current_) { current_ = sim; }
+  ~CurrentScope() { current_ = previous_; }
+
+private:
+  Simulator *previous_;
+};
 
 Simulator::Simulator(const Board &board, SimOptions options)
     : board_(board), memory_(board.smm.smram_size) {

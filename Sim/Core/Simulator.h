@@ -106,10 +106,14 @@ public:
   [[noreturn]] void Halt();
 
   // The simulator whose run is in progress on this thread: firmware tables call plain functions,
-  // which find their simulator here.
-  static Simulator &Current();
+  // which find their simulator here (every hardware access of module code does).
+  static Simulator &Current() { return *current_; }
 
 private:
+  // Makes a simulator the current one for as long as the scope lives.
+  class CurrentScope;
+  static inline thread_local Simulator *current_ = nullptr;
+
   const ImageInstance *OwnerOf(const void *code) const;
   static Phase PhaseOf(const ImageInstance &image);
   static const std::string &NameOf(const ImageInstance &image);
