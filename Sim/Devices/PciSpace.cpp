@@ -26,8 +26,44 @@ bool TouchesHostWindow(uint16_t bdf, uint32_t offset, unsigned size) {
 // the host is.
 static_assert(std::endian::native == std::endian::little);
 bool Plain(uint16_t bdf, uint32_t offset, unsigned size) {
-  return size <= sizeof(uint64_t) && offset + size <= kConfigSpaceSize &&
+  return (size == 1 || size == 2 || size == 4 || size == 8) && offset + size <= kConfigSpaceSize &&
          !TouchesHostWindow(bdf, offset, size);
+}
+
+// `size` is 1, 2, 4 or 8: each case is a single load or store.
+uint64_t Load(const uint8_t *at, unsigned size) {
+  auto load = [at](auto value) {
+    std::memcpy(&value, at, sizeof value);
+    return uint64_t{value};
+  };
+  switch (size) {
+  case 1:
+    return *at;
+  case 2:
+    return load(uint16_t{});
+  case 4:
+    return load(uint32_t{});
+  default:
+    return load(uint64_t{});
+  }
+}
+
+void Store(uint8_t *at, unsigned size, uint64_t value) {
+  auto store = [at](auto narrowed) { std::memcpy(at, &narrowed, sizeof narrowed); };
+  switch (size) {
+  case 1:
+    *at = static_cast<uint8_t>(value);
+    break;
+  case 2:
+    store(static_cast<uint16_t>(value));
+    break;
+  case 4:
+    store(static_cast<uint32_t>(value));
+    break;
+  default:
+    store(value);
+    break;
+  }
 }
 
 bool SameDevice(const Bdf &a, const Bdf &b) {
@@ -102,11 +138,9 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
   Function *function = Find(bdf);
   if (function && function->vpd)
     function->vpd->BeforeRead(function->config.data(), offset, size);
+  if (function && Plain(bdf, offset, size))
+    return Load(function->config.data() + offset, size);
   uint64_t value = 0;
-  if (function && Plain(bdf, offset, size)) {
-    std::memcpy(&value, function->config.data() + offset, size);
-    return value;
-  }
   for (unsigned i = 0; i < size; ++i) {
     value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
   }
@@ -116,7 +150,7 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
 void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t value) {
   Function *function = Find(bdf);
   if (function && Plain(bdf, offset, size)) {
-    std::memcpy(function->config.data() + offset, &value, size);
+    Store(function->config.data() + offset, size, value);
     function->commandWritten |= offset < kConfigCommand + 2 && kConfigCommand < offset + size;
   } else {
     WriteBytes(bdf, function, offset, size, value);
