@@ -114,6 +114,7 @@ Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
     mapped.smramMapped = smramSpan;
   }
   mapped.inUse = true;
+  live_.reserve(64); // room for the blocks a boot usually keeps, so that few allocations regrow
   auto pool = [](uint64_t base, uint64_t size) {
     auto *begin = reinterpret_cast<uint8_t *>(base);
     return Pool{begin, begin + size, begin, begin + size};
