@@ -13,6 +13,13 @@ bool ImageMatches(const std::string &wanted, std::string_view image) {
          image.substr(0, wanted.size()) == wanted && image[wanted.size()] == '#';
 }
 
+// Whether `wanted` is "phase.call", without building that name for every call checked.
+bool NamesCall(const std::string &wanted, std::string_view phase, std::string_view call) {
+  const std::string_view name = wanted;
+  return name.size() == phase.size() + 1 + call.size() && name.starts_with(phase) &&
+         name[phase.size()] == '.' && name.ends_with(call);
+}
+
 std::string TargetName(const EFI_GUID *guid, std::string_view name) {
   if (!name.empty() || !guid)
     return std::string(name);
@@ -48,13 +55,13 @@ void Faults::Note(Phase phase, std::string_view call, std::string_view image,
                        TargetName(targetGuid, targetName)});
 }
 
-Injected Faults::Match(const std::string &full, std::string_view image, const EFI_GUID *targetGuid,
-                       std::string_view targetName) {
+Injected Faults::Match(std::string_view phase, std::string_view call, std::string_view image,
+                       const EFI_GUID *targetGuid, std::string_view targetName) {
   Injected result;
   bool chosen = false;
   for (Entry &entry : entries_) {
     const FaultSpec &spec = entry.spec;
-    if (spec.call != full)
+    if (!NamesCall(spec.call, phase, call))
       continue;
     if (spec.image && !ImageMatches(*spec.image, image))
       continue;
@@ -74,8 +81,7 @@ Injected Faults::Check(Phase phase, std::string_view call, std::string_view imag
   Note(phase, call, image, targetGuid, targetName);
   if (entries_.empty())
     return {};
-  return Match(std::string(PhaseName(phase)) + "." + std::string(call), image, targetGuid,
-               targetName);
+  return Match(PhaseName(phase), call, image, targetGuid, targetName);
 }
 
 Injected Faults::CheckBootSide(Phase phase, std::string_view call, std::string_view image,
@@ -83,10 +89,9 @@ Injected Faults::CheckBootSide(Phase phase, std::string_view call, std::string_v
   Note(phase, call, image, targetGuid, targetName);
   if (entries_.empty())
     return {};
-  Injected injected =
-      Match(std::string(PhaseName(phase)) + "." + std::string(call), image, targetGuid, targetName);
+  Injected injected = Match(PhaseName(phase), call, image, targetGuid, targetName);
   if (phase != Phase::Dxe) {
-    Injected dxe = Match("dxe." + std::string(call), image, targetGuid, targetName);
+    Injected dxe = Match(PhaseName(Phase::Dxe), call, image, targetGuid, targetName);
     if (!injected.Chosen())
       injected = dxe;
   }

@@ -81,8 +81,9 @@ public:
 
 private:
   friend class Injected;
-  Injected Match(const std::string &call, std::string_view image, const EFI_GUID *targetGuid,
-                 std::string_view targetName);
+  // Counts the call "phase.call" against the entries that name it.
+  Injected Match(std::string_view phase, std::string_view call, std::string_view image,
+                 const EFI_GUID *targetGuid, std::string_view targetName);
   void Note(Phase phase, std::string_view call, std::string_view image, const EFI_GUID *targetGuid,
             std::string_view targetName);
 
