@@ -72,6 +72,13 @@ void InstallHandlers() {
 
 } // namespace
 
+uintptr_t TrappedCallAbove(uintptr_t stackAddress) {
+  for (const Trap *trap = tTrap; trap; trap = trap->outer)
+    if (reinterpret_cast<uintptr_t>(trap) > stackAddress)
+      return reinterpret_cast<uintptr_t>(trap);
+  return 0;
+}
+
 bool RunTrapped(void (*body)(void *), void *context, HostFault &fault) {
   InstallHandlers();
   Trap trap;

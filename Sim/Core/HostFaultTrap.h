@@ -20,4 +20,8 @@ struct HostFault {
 // fault; the frames between this call and the fault are abandoned without unwinding. Calls nest.
 bool RunTrapped(void (*body)(void *), void *context, HostFault &fault);
 
+// The frame of the innermost trapped call in progress that lies above `stackAddress` (the stack
+// grows down), or 0: stack memory of module code is named relative to the call that entered it.
+uintptr_t TrappedCallAbove(uintptr_t stackAddress);
+
 } // namespace boardsim

@@ -3,6 +3,7 @@
 #include "Board/MemoryMap.h"
 
 #include "Core/Faults.h"
+#include "Core/HostFaultTrap.h"
 #include "Core/Images.h"
 #include "Devices/Machine.h"
 #include "Dxe/DxeCore.h"
@@ -135,14 +136,15 @@ uint64_t Simulator::TraceAddress(const void *address) const {
   for (size_t i = 0; i < all.size(); ++i)
     if (all[i]->loaded && all[i]->loaded->Contains(at))
       return kHostImageStandIn + i * kHostImageStandInSpan + (at - all[i]->loaded->Base());
-  if (at < stackAnchor_ && stackAnchor_ - at < kHostStackStandInSize)
-    return kHostStackStandInTop - (stackAnchor_ - at);
+  // Relative to the call into the module, so that only the module's own frames count.
+  const uintptr_t call = TrappedCallAbove(at);
+  if (call && call - at < kHostStackStandInSize)
+    return kHostStackStandInTop - (call - at);
   return at;
 }
 
 RunResult Simulator::Run() {
   CurrentScope scope(this);
-  stackAnchor_ = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   Outcome outcome = Outcome::Completed;
   try {
     SetStepPhase(Phase::Pei);

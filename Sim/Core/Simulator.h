@@ -124,7 +124,6 @@ private:
   Trace trace_;
   Memory memory_;
   uint64_t nowUs_ = 0;
-  uintptr_t stackAnchor_ = 0; // Run()'s frame: module stack frames of the host engine lie below
   Phase stepPhase_ = Phase::Pei;
   std::unique_ptr<Faults> faults_;
   std::unique_ptr<PcdDatabase> pcd_;
