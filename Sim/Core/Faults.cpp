@@ -58,7 +58,6 @@ void Faults::Note(Phase phase, std::string_view call, std::string_view image,
 Injected Faults::Match(std::string_view phase, std::string_view call, std::string_view image,
                        const EFI_GUID *targetGuid, std::string_view targetName) {
   Injected result;
-  bool chosen = false;
   for (Entry &entry : entries_) {
     const FaultSpec &spec = entry.spec;
     if (!NamesCall(spec.call, phase, call))
@@ -68,10 +67,8 @@ Injected Faults::Match(std::string_view phase, std::string_view call, std::strin
     if (spec.target && !TargetMatches(*spec.target, targetGuid, targetName))
       continue;
     ++entry.seen;
-    if (!chosen && (!spec.nth || *spec.nth == entry.seen)) {
+    if (!result.Chosen() && (!spec.nth || *spec.nth == entry.seen))
       result = Injected(*this, entry.status, spec.call, TargetName(targetGuid, targetName));
-      chosen = true;
-    }
   }
   return result;
 }
