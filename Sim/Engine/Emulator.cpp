@@ -4,6 +4,7 @@
 #include "Devices/Cpu.h"
 #include "Devices/DebugAgent.h"
 #include "Devices/Machine.h"
+#include "Engine/Registers.h"
 #include "Engine/SystemInstructions.h"
 
 #include <algorithm>
@@ -44,14 +45,6 @@ using HostService = uint64_t(__attribute__((ms_abi)) *)(uint64_t, uint64_t, uint
                                                         uint64_t, uint64_t, uint64_t, uint64_t,
                                                         uint64_t, uint64_t, uint64_t, uint64_t);
 
-uint64_t Reg(uc_engine *uc, int reg) {
-  uint64_t value = 0;
-  uc_reg_read(uc, reg, &value);
-  return value;
-}
-void SetReg(uc_engine *uc, int reg, uint64_t value) {
-  uc_reg_write(uc, reg, &value);
-}
 Machine &M() {
   return Simulator::Current().machine();
 }

@@ -5,6 +5,7 @@
 #include "Engine/GuestModule.h"
 #include "Engine/PeiLayout32.h"
 #include "Engine/PeiWorld32.h"
+#include "Engine/Registers.h"
 #include "Engine/SystemInstructions.h"
 
 #include <algorithm>
@@ -36,14 +37,6 @@ constexpr uint64_t kNestedGap = 128;
 
 uint64_t SlotSize(uint64_t stack) {
   return kGuard + stack + kImageSpace;
-}
-uint64_t Reg(uc_engine *uc, int reg) {
-  uint64_t value = 0;
-  uc_reg_read(uc, reg, &value);
-  return value;
-}
-void SetReg(uc_engine *uc, int reg, uint64_t value) {
-  uc_reg_write(uc, reg, &value);
 }
 
 // An area that holds kSlots of [guard][stack][image], off the top of a space's pool.

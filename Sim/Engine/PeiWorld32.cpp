@@ -77,6 +77,21 @@ static_assert(ShapesMatch());
 
 // A descriptor list is walked up to its TERMINATE_LIST entry, or this many entries.
 constexpr size_t kMaxListEntries = 64;
+
+// The entries of an IA32 descriptor list in guest memory, up to the first that ends the list or
+// the first that cannot be read.
+template <typename Descriptor> std::vector<Descriptor> ReadGuestList(uint32_t guest) {
+  uc_engine *uc = Emulator::Get(32).uc();
+  std::vector<Descriptor> list;
+  for (Descriptor d; list.size() < kMaxListEntries;) {
+    if (uc_mem_read(uc, guest + list.size() * sizeof d, &d, sizeof d) != UC_ERR_OK)
+      break;
+    list.push_back(d);
+    if (d.Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST)
+      break;
+  }
+  return list;
+}
 constexpr uint64_t kAlign = 16;
 // Stack slots a thunk reads: twelve arguments, some of them 64-bit.
 constexpr unsigned kMaxArgumentSlots = 16;
@@ -169,15 +184,7 @@ uint64_t PeiWorld32::ToHost(uint32_t value) const {
 
 // The host copy of an IA32 PPI descriptor list; each entry stands for the image's own.
 uint64_t PeiWorld32::PpiList(uint32_t guest) {
-  uc_engine *uc = Emulator::Get(32).uc();
-  std::vector<ia32::PpiDescriptor> list;
-  for (ia32::PpiDescriptor d; list.size() < kMaxListEntries;) {
-    if (uc_mem_read(uc, guest + list.size() * sizeof d, &d, sizeof d) != UC_ERR_OK)
-      break;
-    list.push_back(d);
-    if (d.Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST)
-      break;
-  }
+  const std::vector<ia32::PpiDescriptor> list = ReadGuestList<ia32::PpiDescriptor>(guest);
   if (list.empty())
     return guest; // unreadable: the service sees the pointer as given
   // One zeroed entry more: an unterminated list ends in an invalid entry.
@@ -194,15 +201,7 @@ uint64_t PeiWorld32::PpiList(uint32_t guest) {
 
 // The host copy of an IA32 notify descriptor list; the notify functions stay image code.
 uint64_t PeiWorld32::NotifyList(uint32_t guest) {
-  uc_engine *uc = Emulator::Get(32).uc();
-  std::vector<ia32::NotifyDescriptor> list;
-  for (ia32::NotifyDescriptor d; list.size() < kMaxListEntries;) {
-    if (uc_mem_read(uc, guest + list.size() * sizeof d, &d, sizeof d) != UC_ERR_OK)
-      break;
-    list.push_back(d);
-    if (d.Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST)
-      break;
-  }
+  const std::vector<ia32::NotifyDescriptor> list = ReadGuestList<ia32::NotifyDescriptor>(guest);
   if (list.empty())
     return guest;
   auto *host = static_cast<EFI_PEI_NOTIFY_DESCRIPTOR *>(

@@ -1,6 +1,7 @@
 #include "Engine/SystemInstructions.h"
 
 #include "Devices/Machine.h"
+#include "Engine/Registers.h"
 
 #include <capstone/capstone.h>
 
@@ -75,17 +76,9 @@ std::optional<SpecialInstruction> Classify(const cs_insn &insn, uint32_t rva) {
   }
 }
 
-uint64_t Read(uc_engine *uc, int reg) {
-  uint64_t value = 0;
-  uc_reg_read(uc, reg, &value);
-  return value;
-}
-void Write(uc_engine *uc, int reg, uint64_t value) {
-  uc_reg_write(uc, reg, &value);
-}
 void WriteEdxEax(uc_engine *uc, uint64_t value) {
-  Write(uc, UC_X86_REG_RAX, value & 0xFFFFFFFF);
-  Write(uc, UC_X86_REG_RDX, value >> 32);
+  SetReg(uc, UC_X86_REG_RAX, value & 0xFFFFFFFF);
+  SetReg(uc, UC_X86_REG_RDX, value >> 32);
 }
 
 } // namespace
@@ -115,23 +108,23 @@ std::vector<SpecialInstruction> FindSpecialInstructions(const uint8_t *code, siz
 void ExecuteSpecial(uc_engine *uc, Machine &machine, const SpecialInstruction &ins) {
   switch (ins.kind) {
   case SpecialKind::ReadMsr:
-    WriteEdxEax(uc, machine.ReadMsr(static_cast<uint32_t>(Read(uc, UC_X86_REG_RCX))));
+    WriteEdxEax(uc, machine.ReadMsr(static_cast<uint32_t>(Reg(uc, UC_X86_REG_RCX))));
     break;
   case SpecialKind::WriteMsr:
-    machine.WriteMsr(static_cast<uint32_t>(Read(uc, UC_X86_REG_RCX)),
-                     (Read(uc, UC_X86_REG_RDX) << 32) | (Read(uc, UC_X86_REG_RAX) & 0xFFFFFFFF));
+    machine.WriteMsr(static_cast<uint32_t>(Reg(uc, UC_X86_REG_RCX)),
+                     (Reg(uc, UC_X86_REG_RDX) << 32) | (Reg(uc, UC_X86_REG_RAX) & 0xFFFFFFFF));
     break;
   case SpecialKind::ReadDr:
-    Write(uc, kGpr[ins.gpr], machine.ReadDr(ins.control));
+    SetReg(uc, kGpr[ins.gpr], machine.ReadDr(ins.control));
     break;
   case SpecialKind::WriteDr:
-    machine.WriteDr(ins.control, Read(uc, kGpr[ins.gpr]));
+    machine.WriteDr(ins.control, Reg(uc, kGpr[ins.gpr]));
     break;
   case SpecialKind::ReadCr4:
-    Write(uc, kGpr[ins.gpr], machine.ReadCr4());
+    SetReg(uc, kGpr[ins.gpr], machine.ReadCr4());
     break;
   case SpecialKind::WriteCr4:
-    machine.WriteCr4(Read(uc, kGpr[ins.gpr]));
+    machine.WriteCr4(Reg(uc, kGpr[ins.gpr]));
     break;
   case SpecialKind::ReadTsc:
     WriteEdxEax(uc, machine.ReadTsc());
