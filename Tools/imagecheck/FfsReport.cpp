@@ -1,20 +1,14 @@
 #include "FfsReport.h"
 
 #include <iomanip>
-#include <sstream>
 
 #include "Depex.h"
 #include "FfsFile.h"
+#include "ImageReport.h"
 #include "PeImage.h"
 
 namespace imagecheck {
 namespace {
-
-std::string Hex(std::uint64_t value, int digits) {
-  std::ostringstream text;
-  text << "0x" << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
-  return text.str();
-}
 
 bool IsDepex(std::uint8_t type) {
   using fwfile::SectionType;

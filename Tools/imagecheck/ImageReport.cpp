@@ -7,13 +7,14 @@
 #include "LinkMap.h"
 
 namespace imagecheck {
-namespace {
 
 std::string Hex(std::uint64_t value, int digits) {
   std::ostringstream text;
   text << "0x" << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
   return text.str();
 }
+
+namespace {
 
 std::string EntryLine(const PeImage &image, const std::optional<std::string> &map_text) {
   std::string line = Hex(image.EntryPointRva, 8);

@@ -10,6 +10,9 @@
 
 namespace imagecheck {
 
+// "0x" and `digits` upper-case hex digits at least.
+std::string Hex(std::uint64_t value, int digits);
+
 // One line: the image's size against its budget, if it has one.
 std::string SizeLine(const std::string &file_name, std::uint64_t size);
 
