@@ -34,6 +34,9 @@ constexpr UINT32 CLOSE_CLOSE_TABLE_EVENT_ERROR = 0x90946;
 // Set when an event's own callback closed it, so that a teardown does not close it again.
 BOOLEAN mReadyToLockEventClosed;
 BOOLEAN mCloseTableEventClosed;
+// Set when the close-table work has run: it frees the table and sends the hand-over, so it must
+// not run twice, even when closing its event failed and ready-to-boot is signalled again.
+BOOLEAN mCloseTableRan;
 // The record this image created and published; NULL in an image that adopted another's.
 TarnS3LibPrivateData *mOwnRecord;
 
@@ -75,40 +78,46 @@ UINT32 ReadTable32(UINT64 Address) {
   return Value;
 }
 
-UINT64 ReadTable64(UINT64 Address) {
-  UINT64 Value;
-  CopyMem(&Value, reinterpret_cast<CONST VOID *>(UINTN(Address)), sizeof(Value));
-  return Value;
+// The side of SMRAM the table's header lies on, all of it: a header that straddles an SMRAM edge,
+// wraps, or cannot be judged for want of an SMRAM map has none, and the table is refused.
+enum class TableSide { None, InSmram, OutsideSmram };
+
+TableSide SideOfHeader(UINT64 TableBase) {
+  if (BufferInSmram(TableBase, sizeof(S3_TABLE_HEADER))) {
+    return TableSide::InSmram;
+  }
+  return BufferOutsideSmram(TableBase, sizeof(S3_TABLE_HEADER)) ? TableSide::OutsideSmram
+                                                                : TableSide::None;
 }
 
-UINT64 BoundaryOffset(UINT64 TableBase) {
-  return ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, BoundaryOffset));
-}
-
-UINT64 TerminatorOffset(UINT64 TableBase) {
-  return ReadTable64(TableBase + __builtin_offsetof(S3_TABLE_HEADER, TerminatorOffset));
-}
-
-// The table's header is written outside this module. A field it points to must lie, whole, on
-// the table's own side of SMRAM, and its address must not wrap: otherwise a table in
-// boot-services memory could make this code read or write SMRAM.
-BOOLEAN TableFieldOnTableSide(UINT64 TableBase, UINT64 Offset, UINT64 Length) {
+// A field the header points to must lie, whole, on the header's own side of SMRAM, and its address
+// must not wrap: otherwise a table in boot-services memory could make this code read or write
+// SMRAM.
+BOOLEAN TableFieldOnTableSide(UINT64 TableBase, TableSide Side, UINT64 Offset, UINT64 Length) {
   if (Offset > ~UINT64(0) - TableBase) {
     return FALSE;
   }
   const UINT64 Field = TableBase + Offset;
-  return AddressInSmram(TableBase) ? BufferInSmram(Field, Length)
-                                   : BufferOutsideSmram(Field, Length);
+  return Side == TableSide::InSmram ? BufferInSmram(Field, Length)
+                                    : BufferOutsideSmram(Field, Length);
 }
 
-BOOLEAN TableOffsetsOnTableSide(UINT64 TableBase) {
-  return TableFieldOnTableSide(TableBase, BoundaryOffset(TableBase),
+// The offsets come from the header's copy in SMRAM, never from the table again: a table outside
+// SMRAM can change under this code (another processor, a DMA agent) between a check and a use.
+BOOLEAN TableOffsetsOnTableSide(UINT64 TableBase, const S3_TABLE_HEADER &Header) {
+  const TableSide Side = SideOfHeader(TableBase);
+  return Side != TableSide::None &&
+         TableFieldOnTableSide(TableBase, Side, Header.BoundaryOffset,
                                sizeof(S3_TABLE_BOUNDARY_VALUE)) &&
-         TableFieldOnTableSide(TableBase, TerminatorOffset(TableBase), sizeof(S3_TABLE_END_MARK));
+         TableFieldOnTableSide(TableBase, Side, Header.TerminatorOffset, sizeof(S3_TABLE_END_MARK));
 }
 
-VOID WriteTableEndMark(UINT64 TableBase) {
-  const UINT64 Terminator = TableBase + TerminatorOffset(TableBase);
+VOID CopyTableHeader(UINT64 TableBase, S3_TABLE_HEADER *Header) {
+  CopyMem(Header, reinterpret_cast<CONST VOID *>(UINTN(TableBase)), sizeof(*Header));
+}
+
+VOID WriteTableEndMark(UINT64 TableBase, const S3_TABLE_HEADER &Header) {
+  const UINT64 Terminator = TableBase + Header.TerminatorOffset;
   CopyMem(reinterpret_cast<VOID *>(UINTN(Terminator)), &S3_TABLE_END_MARK,
           sizeof(S3_TABLE_END_MARK));
 }
@@ -193,8 +202,7 @@ VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *) {
           gBS->LocateProtocol(&EFI_DXE_SMM_READY_TO_LOCK_PROTOCOL_GUID, nullptr, &Interface))) {
     return;
   }
-  if (Event != nullptr) {
-    gBS->CloseEvent(Event);
+  if (Event != nullptr && !EFI_ERROR(gBS->CloseEvent(Event))) {
     mReadyToLockEventClosed |= Event == mTarnS3ReadyToLockEvent;
   }
   if (mTarnS3LibPrivateData != nullptr) {
@@ -203,21 +211,27 @@ VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *) {
 }
 
 VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *) {
-  // Closed first, so later ready-to-boot signals find nothing to run.
-  if (Event != nullptr) {
-    gBS->CloseEvent(Event);
+  if (mCloseTableRan) {
+    return;
+  }
+  mCloseTableRan = TRUE;
+  // Closed first, so later ready-to-boot signals find nothing to run; if the close fails, the
+  // flag above keeps them from doing the work again.
+  if (Event != nullptr && !EFI_ERROR(gBS->CloseEvent(Event))) {
     mCloseTableEventClosed |= Event == mTarnS3CloseTableEvent;
   }
   DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3SaveCloseTableCallBack\n");
   TarnS3LibPrivateData *Record = mTarnS3LibPrivateData;
-  if (Record == nullptr || Record->TableBase == 0) {
+  const UINT64 TableBase = Record == nullptr ? 0 : Record->TableBase;
+  if (TableBase == 0) {
     DebugTracePrint(S3_MESSAGE_LEVEL, "mTarnS3LibPrivateData is NULL\n");
     return;
   }
-  if (CheckS3Table() != 0) {
+  S3_TABLE_HEADER Header;
+  if (CheckS3Table(TableBase, &Header) != 0) {
     return;
   }
-  WriteTableEndMark(Record->TableBase);
+  WriteTableEndMark(TableBase, Header);
 
   const UINT64 BufferAddress = GetPcd64(PcdS3CommunicationBuffer);
   if (!CommunicationBufferUsable(BufferAddress)) {
@@ -244,12 +258,19 @@ VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *) {
     return;
   }
   Record->Closed = 1;
-  ReleasePool(reinterpret_cast<VOID *>(UINTN(Record->TableBase)));
+  ReleasePool(reinterpret_cast<VOID *>(UINTN(TableBase)));
 }
 
-UINT32 CheckS3Table() {
-  const UINT64 TableBase = mTarnS3LibPrivateData->TableBase;
+UINT32 CheckS3Table(UINT64 TableBase, S3_TABLE_HEADER *Header) {
   // Each test is repeated after the stop: an agent that releases it may have repaired the table.
+  // The header must lie whole on one side of SMRAM before any of it is read.
+  if (SideOfHeader(TableBase) == TableSide::None) {
+    ErrorStop(TABLE_OFFSET_ERROR);
+    if (SideOfHeader(TableBase) == TableSide::None) {
+      DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3Lib table offset check fail\n");
+      return S3_TABLE_CHECK_FAILED;
+    }
+  }
   if (ReadTable32(TableBase) != S3_TABLE_SIGNATURE) {
     ErrorStop(TABLE_SIGNATURE_ERROR);
     if (ReadTable32(TableBase) != S3_TABLE_SIGNATURE) {
@@ -257,16 +278,18 @@ UINT32 CheckS3Table() {
       return S3_TABLE_CHECK_FAILED;
     }
   }
-  if (!TableOffsetsOnTableSide(TableBase)) {
+  CopyTableHeader(TableBase, Header);
+  if (!TableOffsetsOnTableSide(TableBase, *Header)) {
     ErrorStop(TABLE_OFFSET_ERROR);
-    if (!TableOffsetsOnTableSide(TableBase)) {
+    CopyTableHeader(TableBase, Header);
+    if (!TableOffsetsOnTableSide(TableBase, *Header)) {
       DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3Lib table offset check fail\n");
       return S3_TABLE_CHECK_FAILED;
     }
   }
-  if (ReadTable32(TableBase + BoundaryOffset(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
+  if (ReadTable32(TableBase + Header->BoundaryOffset) != S3_TABLE_BOUNDARY_VALUE) {
     ErrorStop(TABLE_BOUNDARY_ERROR);
-    if (ReadTable32(TableBase + BoundaryOffset(TableBase)) != S3_TABLE_BOUNDARY_VALUE) {
+    if (ReadTable32(TableBase + Header->BoundaryOffset) != S3_TABLE_BOUNDARY_VALUE) {
       DebugTracePrint(S3_MESSAGE_LEVEL, "TarnS3Lib table boundary check fail\n");
       return S3_TABLE_CHECK_FAILED;
     }

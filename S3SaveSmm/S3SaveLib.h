@@ -16,8 +16,11 @@ extern UINT32 mPciExpressWindowSize;
 EFI_STATUS S3SaveLibSetup(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
 VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *Context);
 VOID EFIAPI TarnS3SaveCloseTableCallBack(EFI_EVENT Event, VOID *Context);
-// 0 when the table's signature and boundary marker are right, 7 otherwise.
-UINT32 CheckS3Table();
+// 0 when the table at TableBase is fit to close: its header lies whole on one side of SMRAM, its
+// signature and boundary marker are right, and the fields its offsets name lie on the header's
+// side. Header then holds the copy of the header the checks were made on, which is all that may
+// be used afterwards. 7 otherwise.
+UINT32 CheckS3Table(UINT64 TableBase, S3_TABLE_HEADER *Header);
 // For an image whose start-up failed: closes the events it created (unless their own callbacks
 // closed them already) and withdraws the record it created and published.
 VOID S3SaveLibTeardown();

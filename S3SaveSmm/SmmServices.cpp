@@ -8,6 +8,8 @@ EFI_SMM_SYSTEM_TABLE2 *gSmst;
 namespace {
 
 EFI_SMRAM_DESCRIPTOR *mSmramRanges;
+// Zero unless GetCapabilities wrote the whole map: without one, no buffer counts as in or outside
+// SMRAM.
 UINTN mSmramRangeCount;
 VOID *mHobList;
 PCD_PROTOCOL *mPcd;
@@ -28,6 +30,19 @@ BOOLEAN LastByteOf(UINT64 Address, UINT64 Length, UINT64 *Last) {
 UINT64 LastByteOf(const EFI_SMRAM_DESCRIPTOR &Range) {
   UINT64 Last;
   return LastByteOf(Range.CpuStart, Range.PhysicalSize, &Last) ? Last : kTopOfAddressSpace;
+}
+
+// Of the ranges that hold Address, the one that reaches furthest; NULL when none does.
+const EFI_SMRAM_DESCRIPTOR *RangeReachingFurthestFrom(UINT64 Address) {
+  const EFI_SMRAM_DESCRIPTOR *Furthest = nullptr;
+  for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {
+    const EFI_SMRAM_DESCRIPTOR &Range = mSmramRanges[Index];
+    if (Range.PhysicalSize != 0 && Address >= Range.CpuStart && Address <= LastByteOf(Range) &&
+        (Furthest == nullptr || LastByteOf(Range) > LastByteOf(*Furthest))) {
+      Furthest = &Range;
+    }
+  }
+  return Furthest;
 }
 
 } // namespace
@@ -54,9 +69,15 @@ VOID LoadSmramRanges() {
   if (mSmramRanges == nullptr) {
     return;
   }
-  SmmAccess->GetCapabilities(SmmAccess, &MapSize, mSmramRanges);
-  // A map that grew between the two calls was not written; never count past the buffer.
-  mSmramRangeCount = (MapSize < Allocated ? MapSize : Allocated) / sizeof(EFI_SMRAM_DESCRIPTOR);
+  // Only a map the query wrote whole counts: after a failure the buffer holds whatever the pool
+  // left in it, and a map that grew between the two calls was not written at all.
+  if (SmmAccess->GetCapabilities(SmmAccess, &MapSize, mSmramRanges) != EFI_SUCCESS ||
+      MapSize > Allocated) {
+    gSmst->SmmFreePool(mSmramRanges);
+    mSmramRanges = nullptr;
+    return;
+  }
+  mSmramRangeCount = MapSize / sizeof(EFI_SMRAM_DESCRIPTOR);
 }
 
 VOID ReleaseSmramRanges() {
@@ -87,23 +108,31 @@ BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS Address) {
   return FALSE;
 }
 
+// Ranges that touch or overlap form one: the walk steps from range to range until it has covered
+// the buffer's last byte. Each step takes a range that reaches further, so the walk needs at most
+// one step per range.
 BOOLEAN BufferInSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length) {
   UINT64 Last;
   if (!LastByteOf(Address, Length, &Last)) {
     return FALSE;
   }
-  for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {
-    const EFI_SMRAM_DESCRIPTOR &Range = mSmramRanges[Index];
-    if (Range.PhysicalSize != 0 && Address >= Range.CpuStart && Last <= LastByteOf(Range)) {
+  UINT64 Next = Address;
+  for (UINTN Step = 0; Step < mSmramRangeCount; Step++) {
+    const EFI_SMRAM_DESCRIPTOR *Range = RangeReachingFurthestFrom(Next);
+    if (Range == nullptr) {
+      return FALSE;
+    }
+    if (LastByteOf(*Range) >= Last) {
       return TRUE;
     }
+    Next = LastByteOf(*Range) + 1;
   }
   return FALSE;
 }
 
 BOOLEAN BufferOutsideSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length) {
   UINT64 Last;
-  if (!LastByteOf(Address, Length, &Last)) {
+  if (mSmramRangeCount == 0 || !LastByteOf(Address, Length, &Last)) {
     return FALSE;
   }
   for (UINTN Index = 0; Index < mSmramRangeCount; Index++) {

@@ -9,7 +9,8 @@ extern EFI_SMM_SYSTEM_TABLE2 *gSmst;
 
 // SMST from EFI_SMM_BASE2_PROTOCOL; gSmst stays NULL when the protocol is missing.
 VOID LocateSmst();
-// Copies the SMRAM map of EFI_SMM_ACCESS2_PROTOCOL into SMRAM pool memory.
+// Copies the SMRAM map of EFI_SMM_ACCESS2_PROTOCOL into SMRAM pool memory. The copy counts only
+// when the query that fills it succeeds.
 VOID LoadSmramRanges();
 // Frees the copy; no address counts as SMRAM afterwards.
 VOID ReleaseSmramRanges();
@@ -18,9 +19,9 @@ VOID ReleaseSmramRanges();
 VOID *AllocateSmramPool(UINTN Size);
 // TRUE when Address lies in [CpuStart, CpuStart + PhysicalSize) of some SMRAM range.
 BOOLEAN AddressInSmram(EFI_PHYSICAL_ADDRESS Address);
-// Checks for buffers named by data from outside SMRAM. Both are FALSE for an empty buffer and for
-// one that wraps past the top of the address space.
-// TRUE when all of [Address, Address + Length) lies in one SMRAM range.
+// Checks for buffers named by data from outside SMRAM. Both are FALSE for an empty buffer, for
+// one that wraps past the top of the address space, and when there is no SMRAM map to judge by.
+// TRUE when all of [Address, Address + Length) lies in SMRAM (ranges that touch count as one).
 BOOLEAN BufferInSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length);
 // TRUE when no byte of [Address, Address + Length) lies in SMRAM.
 BOOLEAN BufferOutsideSmram(EFI_PHYSICAL_ADDRESS Address, UINT64 Length);

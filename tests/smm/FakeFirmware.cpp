@@ -40,6 +40,9 @@ EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM
 EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *MapSize,
                                   EFI_SMRAM_DESCRIPTOR *Map) {
   gFake->CapabilityCalls.push_back({*MapSize, Map});
+  if (gFake->CapabilityCalls.size() > gFake->FailCapabilitiesFrom) {
+    return EFI_DEVICE_ERROR;
+  }
   const UINTN Needed = gFake->SmramMap.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
   const bool Fits = *MapSize >= Needed;
   *MapSize = Needed;

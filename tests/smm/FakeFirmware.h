@@ -21,6 +21,8 @@ struct FakeFirmware {
   std::vector<EFI_GUID> Lookups;
 
   std::vector<EFI_SMRAM_DESCRIPTOR> SmramMap;
+  // GetCapabilities calls from this one (0-based) on fail with EFI_DEVICE_ERROR, writing nothing.
+  size_t FailCapabilitiesFrom = SIZE_MAX;
   // (map size passed in, buffer) of each GetCapabilities call.
   std::vector<std::pair<UINTN, VOID *>> CapabilityCalls;
 

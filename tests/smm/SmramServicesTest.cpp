@@ -97,6 +97,49 @@ TEST_F(SmramServices, WithoutTheRangeTableNothingIsSmram) {
   EXPECT_TRUE(Firmware.SmramFrees.empty());
 }
 
+// Without a whole map the module keeps to "no address is SMRAM" for its own frees, but a buffer
+// named by data from outside SMRAM can be judged neither in nor outside: both tests say no.
+TEST(SmramMap, WithoutAWholeMapNothingIsSmramAndNoBufferCanBeJudged) {
+  for (bool AllocationFails : {true, false}) {
+    SCOPED_TRACE(AllocationFails ? "no room for the copy" : "the query that fills it fails");
+    FakeFirmware Fresh;
+    Fresh.SmramMap = {Fresh.SmramArenaRange(), kFarRange};
+    Fresh.FailSmramAllocation = AllocationFails;
+    Fresh.FailCapabilitiesFrom = 1;
+    gSmst = nullptr;
+    LocateSmst();
+    LoadSmramRanges();
+    EXPECT_EQ(Fresh.CapabilityCalls.size(), AllocationFails ? 1u : 2u);
+    // A copy the query did not fill goes straight back to the SMRAM pool.
+    EXPECT_EQ(Fresh.SmramFrees.size(), AllocationFails ? 0u : 1u);
+
+    EXPECT_FALSE(AddressInSmram(kFarRange.CpuStart));
+    EXPECT_FALSE(BufferInSmram(kFarRange.CpuStart, 16));
+    EXPECT_FALSE(BufferOutsideSmram(End(kFarRange) + 0x1000, 16));
+    auto *Buffer = reinterpret_cast<VOID *>(kFarRange.CpuStart);
+    ReleasePool(Buffer);
+    EXPECT_EQ(Fresh.BootFrees, std::vector<VOID *>{Buffer});
+    ReleaseSmramRanges();
+  }
+}
+
+// PI platforms often describe one SMRAM region as several descriptors; a buffer across a join
+// (or across an overlap) lies in SMRAM as much as one inside a single descriptor.
+TEST_F(SmramServices, TouchingAndOverlappingRangesCountAsOne) {
+  constexpr EFI_PHYSICAL_ADDRESS Join = 0x7F200000;
+  // Out of order, and the first overlaps the last: together [Join - 0x1000, Join + 0x3000).
+  Firmware.SmramMap = {
+      {0, Join + 0x800, 0x2800, 0}, {0, Join - 0x1000, 0x1000, 0}, {0, Join, 0x1000, 0}};
+  LoadSmramRanges();
+  EXPECT_TRUE(BufferInSmram(Join - 0x10, 0x20));
+  EXPECT_TRUE(BufferInSmram(Join - 0x1000, 0x4000));
+  EXPECT_FALSE(BufferOutsideSmram(Join - 0x10, 0x20));
+  // One byte beyond the last range, or before the first, and the buffer is neither.
+  EXPECT_FALSE(BufferInSmram(Join - 0x1000, 0x4001));
+  EXPECT_FALSE(BufferInSmram(Join - 0x1001, 0x10));
+  EXPECT_TRUE(BufferOutsideSmram(Join + 0x3000, 0x10));
+}
+
 TEST_F(SmramServices, MissingSmmProtocolsAreSkipped) {
   Firmware.RemoveProtocol(EFI_SMM_BASE2_PROTOCOL_GUID);
   Firmware.RemoveProtocol(EFI_SMM_ACCESS2_PROTOCOL_GUID);
