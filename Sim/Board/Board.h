@@ -129,9 +129,19 @@ struct CpuConfig {
 };
 
 // [smm]
+// [[smm.smram_range]]: SMRAM apart from the one at the fixed base.
+struct SmramRange {
+  uint64_t base = 0;
+  uint64_t size = 0;
+  uint32_t line = 0;
+};
+
 struct SmmConfig {
   bool in_smm = true;
   uint64_t smram_size = 0x400000;
+  // Offsets into that SMRAM where one descriptor of the SMRAM map ends and the next begins.
+  std::vector<uint64_t> smram_split;
+  std::vector<SmramRange> smram_ranges;
   bool sx_dispatch = true;
   bool power_button_dispatch = true;
   bool hob_list = true;

@@ -44,13 +44,16 @@ std::vector<BoardError> CheckDeviceWindows(const Board &board, const std::string
       windows.push_back({u.base, u.base + kMemoryUartSpan, "the UART at " + Hex(u.base),
                          "uart[" + std::to_string(i - 1) + "].base", u.line});
   }
-  const Window fixed[] = {
+  std::vector<Window> fixed = {
       {kEcamWindowBase, kEcamWindowEnd, "the PCI configuration window (0xF0000000-0xFFFFFFFF)", "",
        0},
-      {kGeneralMemoryBase, kGeneralMemoryEnd, "board memory (0x10000000-0x10FFFFFF)", "", 0},
-      {kSmramBase, kSmramBase + board.smm.smram_size,
-       "SMRAM (" + Hex(kSmramBase) + "-" + Hex(kSmramBase + board.smm.smram_size - 1) + ")", "",
-       0}};
+      {kGeneralMemoryBase, kGeneralMemoryEnd, "board memory (0x10000000-0x10FFFFFF)", "", 0}};
+  std::vector<SmramRange> smram = board.smm.smram_ranges;
+  smram.insert(smram.begin(), {kSmramBase, board.smm.smram_size, 0});
+  for (const SmramRange &range : smram)
+    fixed.push_back({range.base, range.base + range.size,
+                     "SMRAM (" + Hex(range.base) + "-" + Hex(range.base + range.size - 1) + ")", "",
+                     0});
   std::vector<BoardError> errors;
   auto report = [&](const Window &w, const std::string &other) {
     errors.push_back({file, w.line, 0, w.key, w.name + " overlaps " + other,

@@ -1,5 +1,4 @@
 #include "Board/BoardSections.h"
-#include "Board/MemoryMap.h"
 
 namespace boardsim {
 
@@ -20,20 +19,6 @@ void ReadCpuSection(TableReader &root, Board &board) {
   section->Unsigned("error_stop_probe", cpu.error_stop_probe);
   section->Unsigned("error_stop_cycles", cpu.error_stop_cycles);
   section->Unsigned("tsc_per_pause", cpu.tsc_per_pause);
-  section->RejectUnknownKeys();
-}
-
-void ReadSmmSection(TableReader &root, Board &board) {
-  std::optional<TableReader> section = root.SubTable("smm");
-  if (!section)
-    return;
-  SmmConfig &smm = board.smm;
-  section->Bool("in_smm", smm.in_smm);
-  // SMRAM is mapped at a fixed address below 2 GiB (Board/MemoryMap.h); it holds at least a page.
-  section->Unsigned("smram_size", smm.smram_size, kSmramMinSize, kSmramMaxSize);
-  section->Bool("sx_dispatch", smm.sx_dispatch);
-  section->Bool("power_button_dispatch", smm.power_button_dispatch);
-  section->Bool("hob_list", smm.hob_list);
   section->RejectUnknownKeys();
 }
 

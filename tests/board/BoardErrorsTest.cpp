@@ -344,6 +344,31 @@ TEST(BoardErrors, ValuesTheSimulatorCannotGive) {
     ExpectSingleError(c);
 }
 
+// The SMRAM map a board describes must be one a platform could report: split offsets inside the
+// SMRAM and in order, further ranges page-aligned, in the SMRAM window and apart from the rest.
+TEST(BoardErrors, SmramMapsNoPlatformCouldReport) {
+  const std::string range = "[[smm.smram_range]]\nbase = 0x60000000\nsize = 0x10000\n";
+  const ErrorCase cases[] = {
+      {"split beyond the SMRAM", "[smm]\nsmram_size = 0x100000\nsmram_split = [0x100000]", 3,
+       "smm.smram_split[0]", "lies beyond the SMRAM"},
+      {"splits out of order", "[smm]\nsmram_split = [0x2000, 0x1000]", 2, "smm.smram_split[1]",
+       "does not follow the split before it"},
+      {"range over the first SMRAM", "[[smm.smram_range]]\nbase = 0x20100000\nsize = 0x1000", 1,
+       "smm.smram_range[0]", "overlaps the SMRAM at 0x20000000"},
+      {"ranges over each other", range + "[[smm.smram_range]]\nbase = 0x6000F000\nsize = 0x1000", 4,
+       "smm.smram_range[1]", "overlaps the range at 0x60000000 (line 1)"},
+      {"range not page-aligned", "[[smm.smram_range]]\nbase = 0x60000800\nsize = 0x1000", 1,
+       "smm.smram_range[0]", "multiples of 4 KiB"},
+      {"range beyond the window", "[[smm.smram_range]]\nbase = 0x7FFF0000\nsize = 0x1000", 1,
+       "smm.smram_range[0]", "must lie in the SMRAM window"},
+      {"BAR over a further range", range + "[[pci]]\nbdf = \"01:00.0\"\nbar0 = 0x60000000", 4,
+       "pci[0].bar0", "overlaps SMRAM (0x60000000-0x6000FFFF)"},
+  };
+  for (const ErrorCase &c : cases)
+    ExpectSingleError(c);
+  MustParse("[smm]\nsmram_split = [0x1000, 0x2000]\n" + range);
+}
+
 TEST(BoardWarnings, BootScriptsThatTestNothing) {
   const LoadResult none = ParseBoardText("[[boot]]\nsignal = \"ready_to_boot\"", "w.toml");
   ASSERT_TRUE(none.board);
