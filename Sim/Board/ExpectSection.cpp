@@ -67,6 +67,7 @@ constexpr std::string_view kEventNames[] = {"io",
                                             "smi_register",
                                             "smi",
                                             "communicate",
+                                            "smram_map",
                                             "call",
                                             "return",
                                             "repeat"};

@@ -21,26 +21,26 @@ inline constexpr uint64_t kGeneralMemoryEnd = kBootPoolBase + kBootPoolSize;
 // The HOB list is built in the platform pool; the board's [[heap]] records must fit this.
 inline constexpr uint64_t kHobListMaxSize = 2 * kMiB;
 
-// SMRAM: one range from here, as large as the board's smram_size (at most kSmramMaxSize; the
-// end stays below 2 GiB, clear of AddressSanitizer's shadow memory).
+// SMRAM: one range from here, as large as the board's smram_size (at most kSmramMaxSize), and
+// any further ranges the board describes, all inside the SMRAM window, which ends below 2 GiB,
+// clear of AddressSanitizer's shadow memory.
 inline constexpr uint64_t kSmramBase = 0x20000000;
 inline constexpr uint64_t kSmramMinSize = 0x1000;
 inline constexpr uint64_t kSmramMaxSize = 0x40000000;
+inline constexpr uint64_t kSmramWindowEnd = 0x7FFF0000;
+inline constexpr uint64_t kSmramRangeAlign = 0x1000;
 
 // The PCI configuration (ECAM) window; devices' memory lies in the hole below it.
 inline constexpr uint64_t kEcamWindowBase = 0xF0000000;
 inline constexpr uint64_t kEcamWindowEnd = uint64_t{1} << 32;
 
-// Stand-ins the trace uses for host-engine module memory outside the board (never mapped there):
-// image instance n's shared object at kHostImageStandIn + n * kHostImageStandInSpan, the stack
-// the modules run on ending at kHostStackStandInTop.
+// A stand-in the trace uses for host-engine module memory outside the board (never mapped there):
+// the process stack the host images run on, as if it ended at kHostStackStandInTop.
 inline constexpr uint64_t kHostStackStandInTop = 0x01000000;
 inline constexpr uint64_t kHostStackStandInSize = 8 * kMiB;
-inline constexpr uint64_t kHostImageStandIn = 0x01000000;
-inline constexpr uint64_t kHostImageStandInSpan = 8 * kMiB;
 
 static_assert(kGeneralMemoryEnd <= kSmramBase);
-static_assert(kHostImageStandIn + 28 * kHostImageStandInSpan <= kPlatformPoolBase);
-static_assert(kSmramBase + kSmramMaxSize <= 0x7FFF8000, "SMRAM must end below ASan's shadow");
+static_assert(kSmramBase + kSmramMaxSize <= kSmramWindowEnd);
+static_assert(kSmramWindowEnd <= 0x7FFF8000, "SMRAM must end below ASan's shadow");
 
 } // namespace boardsim

@@ -1,23 +1,29 @@
 #include "Core/ImageLoader.h"
 
+#include "Core/ImageAreas.h"
+#include "Core/Memory.h"
+#include "Core/ModuleListing.h"
+#include "Core/Sanitizer.h"
+
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <filesystem>
-#include <link.h>
 #include <map>
 #include <memory>
 #include <stdexcept>
-#include <unistd.h>
+#include <sys/mman.h>
 
 #ifndef BOARDSIM_DEFAULT_MODULE_DIR
 #define BOARDSIM_DEFAULT_MODULE_DIR "modules"
 #endif
 
+// The unwinder's registry of code placed outside the dynamic linker (libgcc): C++ exceptions that
+// end a run (an error stop, a halt) unwind through module frames.
+extern "C" void __register_frame(void *begin);
+extern "C" void __deregister_frame(void *begin);
+
 namespace boardsim {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Copies that are written by the simulator itself must bypass the sanitizer: module globals sit
 // between the red zones AddressSanitizer keeps around them.
@@ -32,82 +38,97 @@ __attribute__((no_sanitize("address"))) bool SameRaw(const uint8_t *a, const uin
   return true;
 }
 
-struct SegmentScan {
-  uintptr_t base;
-  uintptr_t lo = UINTPTR_MAX, hi = 0;
-  std::vector<std::pair<uintptr_t, uintptr_t>> writable;
-  std::pair<uintptr_t, uintptr_t> relro{0, 0};
-};
-
-int ScanSegments(dl_phdr_info *info, size_t, void *data) {
-  auto *scan = static_cast<SegmentScan *>(data);
-  if (info->dlpi_addr != scan->base)
-    return 0;
-  for (int i = 0; i < info->dlpi_phnum; ++i) {
-    const ElfW(Phdr) &ph = info->dlpi_phdr[i];
-    uintptr_t begin = info->dlpi_addr + ph.p_vaddr, end = begin + ph.p_memsz;
-    if (ph.p_type == PT_LOAD) {
-      scan->lo = std::min(scan->lo, begin);
-      scan->hi = std::max(scan->hi, end);
-      if (ph.p_flags & PF_W)
-        scan->writable.emplace_back(begin, end);
-    } else if (ph.p_type == PT_GNU_RELRO) {
-      scan->relro = {begin, end};
-    }
-  }
-  return 1;
+void Protect(void *at, size_t size, int protection) {
+  if (mprotect(at, size, protection) != 0)
+    throw std::runtime_error("cannot set the page protection of a module image in board memory");
 }
 
-// The folder of this process's module copies. The copies stay for as long as the process runs,
-// so that a sanitizer report can name module source lines; the folder goes when the process
-// ends.
-class TempFolder {
-public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "boardsim-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot create a temporary folder in " +
-                               fs::temp_directory_path().string() +
-                               " (set TMPDIR to a writable one)");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-  }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
-std::string TempDirectory() {
-  static const TempFolder folder;
-  return folder.path();
-}
+// Constructors and destructors as the C library's loader calls them.
+using InitFunction = void (*)(int, char **, char **);
+using FiniFunction = void (*)();
 
 } // namespace
 
 void LoadedImage::Reset() {
   size_t offset = 0;
-  for (const Range &r : writable_) {
-    CopyRaw(r.begin, snapshot_.data() + offset, r.size);
-    offset += r.size;
+  for (const HostModuleFile::Bytes &data : file_->Data()) {
+    CopyRaw(reinterpret_cast<uint8_t *>(base_ + data.offset), snapshot_.data() + offset, data.size);
+    offset += data.size;
   }
 }
 
 bool LoadedImage::DataChanged() const {
   size_t offset = 0;
-  for (const Range &r : writable_) {
-    if (!SameRaw(r.begin, snapshot_.data() + offset, r.size))
+  for (const HostModuleFile::Bytes &data : file_->Data()) {
+    if (!SameRaw(reinterpret_cast<const uint8_t *>(base_ + data.offset), snapshot_.data() + offset,
+                 data.size))
       return true;
-    offset += r.size;
+    offset += data.size;
   }
   return false;
 }
 
 void *LoadedImage::Symbol(const char *name) const {
-  return dlsym(handle_, name);
+  const std::optional<uint64_t> offset = file_->Export(name);
+  return offset ? reinterpret_cast<void *>(base_ + *offset) : nullptr;
+}
+
+std::string LoadedImage::FunctionAt(uint64_t address) const {
+  return Contains(address) ? file_->FunctionAt(address - base_) : std::string();
+}
+
+void LoadedImage::Place(Memory &memory, uint64_t base) {
+  if (placed_)
+    memory.Overwrite({base_, Size()}); // evicts this image from where it was
+  auto *bytes = reinterpret_cast<uint8_t *>(base);
+  memory.Keep({base, Size()}, [this] { Evict(); });
+  Unpoison(bytes, Size());
+  file_->Place(bytes);
+  for (const HostModuleFile::Pages &pages : file_->Protections())
+    Protect(bytes + pages.offset, pages.size, pages.protection);
+  if (file_->EhFrame())
+    __register_frame(bytes + *file_->EhFrame());
+  ListModule(base, reinterpret_cast<const ElfW(Phdr) *>(bytes + file_->ProgramHeaders()),
+             file_->ProgramHeaderCount(), file_->Path().c_str());
+  base_ = base;
+  placed_ = true;
+
+  if (file_->Init())
+    reinterpret_cast<InitFunction>(bytes + *file_->Init())(0, nullptr, nullptr);
+  const auto *inits = reinterpret_cast<const InitFunction *>(bytes + file_->InitArray().offset);
+  for (size_t i = 0; i < file_->InitArray().size / sizeof(InitFunction); ++i)
+    inits[i](0, nullptr, nullptr);
+
+  entry_ = Symbol("_ModuleEntryPoint");
+  auto attach = reinterpret_cast<HOST_BACKEND_ATTACH>(Symbol(kHostBackendAttachSymbol));
+  if (!entry_ || !attach)
+    throw std::runtime_error("module image " + file_->Path() +
+                             " lacks _ModuleEntryPoint or HostBackendAttach");
+  attach(&SimulatorBridge(), this);
+
+  snapshot_.clear();
+  for (const HostModuleFile::Bytes &data : file_->Data()) {
+    const size_t at = snapshot_.size();
+    snapshot_.resize(at + data.size);
+    CopyRaw(snapshot_.data() + at, bytes + data.offset, data.size);
+  }
+}
+
+// Undone in the reverse order of Place: the destructors (the sanitizer runtime forgets the
+// module's globals), the unwind tables, the listing, the protections.
+void LoadedImage::Evict() {
+  auto *bytes = reinterpret_cast<uint8_t *>(base_);
+  const auto *finis = reinterpret_cast<const FiniFunction *>(bytes + file_->FiniArray().offset);
+  for (size_t i = file_->FiniArray().size / sizeof(FiniFunction); i-- > 0;)
+    finis[i]();
+  if (file_->Fini())
+    reinterpret_cast<FiniFunction>(bytes + *file_->Fini())();
+  if (file_->EhFrame())
+    __deregister_frame(bytes + *file_->EhFrame());
+  UnlistModule(base_);
+  Protect(bytes, Size(), PROT_READ | PROT_WRITE);
+  Unpoison(bytes, Size());
+  placed_ = false;
 }
 
 std::string ImageLoader::ModuleDirectory() {
@@ -116,56 +137,26 @@ std::string ImageLoader::ModuleDirectory() {
   return BOARDSIM_DEFAULT_MODULE_DIR;
 }
 
-LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy) {
+LoadedImage &ImageLoader::Acquire(const std::string &module, unsigned copy, Memory &memory,
+                                  uint64_t base) {
   static std::map<std::pair<std::string, unsigned>, std::unique_ptr<LoadedImage>> loaded;
-  auto &slot = loaded[{module, copy}];
-  if (slot) {
-    slot->Reset();
-    return *slot;
+  auto &image = loaded[{module, copy}];
+  if (!image) {
+    const std::string path = (std::filesystem::path(ModuleDirectory()) / (module + ".so")).string();
+    const HostModuleFile &file = HostModuleFile::Get(path);
+    if (file.Span() > kImageSpace)
+      throw std::runtime_error("module image " + path + " needs " + std::to_string(file.Span()) +
+                               " bytes of memory, more than the " + std::to_string(kImageSpace) +
+                               " an image slot holds");
+    image = std::make_unique<LoadedImage>();
+    image->module_ = module;
+    image->file_ = &file;
   }
-  fs::path source = fs::path(ModuleDirectory()) / (module + ".so");
-  if (!fs::exists(source))
-    throw std::runtime_error("module image " + source.string() +
-                             " not found; build the project first, or point BOARDSIM_MODULE_DIR "
-                             "at the folder that holds the module .so files");
-  // dlopen returns the same object for the same path: each copy gets a path of its own.
-  fs::path copyPath = fs::path(TempDirectory()) / (module + "." + std::to_string(copy) + ".so");
-  fs::copy_file(source, copyPath, fs::copy_options::overwrite_existing);
-  void *handle = dlopen(copyPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle)
-    throw std::runtime_error(std::string("cannot load module image: ") + dlerror());
-
-  auto image = std::make_unique<LoadedImage>();
-  image->module_ = module;
-  image->handle_ = handle;
-  image->entry_ = dlsym(handle, "_ModuleEntryPoint");
-  auto attach = reinterpret_cast<HOST_BACKEND_ATTACH>(dlsym(handle, kHostBackendAttachSymbol));
-  if (!image->entry_ || !attach)
-    throw std::runtime_error("module image " + source.string() +
-                             " lacks _ModuleEntryPoint or HostBackendAttach");
-  attach(&SimulatorBridge(), image.get());
-
-  link_map *map = nullptr;
-  dlinfo(handle, RTLD_DI_LINKMAP, &map);
-  SegmentScan scan;
-  scan.base = map->l_addr;
-  dl_iterate_phdr(ScanSegments, &scan);
-  image->lo_ = scan.lo;
-  image->hi_ = scan.hi;
-  for (auto [begin, end] : scan.writable) {
-    // The part that relocation processing made read-only stays as it is.
-    if (scan.relro.first <= begin && scan.relro.second > begin)
-      begin = scan.relro.second;
-    if (end > begin)
-      image->writable_.push_back({reinterpret_cast<uint8_t *>(begin), size_t(end - begin)});
-  }
-  for (const auto &r : image->writable_) {
-    size_t at = image->snapshot_.size();
-    image->snapshot_.resize(at + r.size);
-    CopyRaw(image->snapshot_.data() + at, r.begin, r.size);
-  }
-  slot = std::move(image);
-  return *slot;
+  if (image->placed_ && image->base_ == base)
+    image->Reset();
+  else
+    image->Place(memory, base);
+  return *image;
 }
 
 } // namespace boardsim

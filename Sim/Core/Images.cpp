@@ -1,6 +1,5 @@
 #include "Core/Images.h"
 
-#include "Core/HostSymbols.h"
 #include "Core/Simulator.h"
 #include "Engine/GuestModule.h"
 #include "Engine/ImageEngine.h"
@@ -10,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 
 namespace boardsim {
 
@@ -67,23 +67,30 @@ ImageInstance &Images::Load(const std::string &module) {
   image->name = module + "#" + std::to_string(copy + 1);
   image->module = module;
   image->kind = *KindOfModule(module);
+  const ImageSlot slot = TakeSlot(image->kind);
   if (engine_) {
-    engine_->Load(*image);
+    engine_->Load(*image, slot);
   } else {
-    image->loaded = &ImageLoader::Acquire(module, copy);
+    image->loaded = &ImageLoader::Acquire(module, copy, sim_.memory(), slot.base);
     image->loaded->owner = image.get();
   }
   all_.push_back(std::move(image));
   return *all_.back();
 }
 
-std::vector<Images::Range> Images::SmmImageRanges() const {
-  std::vector<Range> ranges;
-  for (const auto &image : all_)
-    if (image->kind == ModuleKind::Smm && !image->unloaded)
-      ranges.push_back(image->loaded ? Range{image->loaded->Base(), image->loaded->Size()}
-                                     : Range{image->guest->base, image->guest->size});
-  return ranges;
+ImageSlot Images::TakeSlot(ModuleKind kind) {
+  const Space space = LayoutOf(kind).space;
+  const Memory::Range area = sim_.memory().Kept(space);
+  if (area.size == 0)
+    throw std::runtime_error("the simulator needs " + std::to_string(ImageAreaSize(kind) / 1024) +
+                             " KiB of " + SpaceName(space) +
+                             " memory for images; give the board more (for SMRAM, raise [smm] "
+                             "smram_size)");
+  unsigned &used = slotsUsed_[static_cast<int>(kind)];
+  if (used == kImageSlots)
+    throw std::runtime_error("the simulator runs at most " + std::to_string(kImageSlots) +
+                             " instances of each kind of image; the boot script dispatches more");
+  return SlotAt(kind, area.begin, used++);
 }
 
 void Images::Unload(ImageInstance &image) {
@@ -168,11 +175,11 @@ void Images::Crash(const ImageInstance *target, const HostFault &fault) {
   const ImageInstance *owner = OwnerOf(reinterpret_cast<const void *>(fault.rip));
   sim_.Emit("fault", [&](Json &e) {
     e["what"] = HostFaultText(fault);
-    // Host images lie wherever the process loaded them: the offset names the place, not RIP.
+    // The offset names the place in the module's shared object, whatever slot the image had.
     if (fault.signal == SIGSEGV || fault.signal == SIGBUS)
       e["address"] = fault.address;
     if (owner && owner->loaded) {
-      const std::string function = HostFunctionAt(fault.rip);
+      const std::string function = owner->loaded->FunctionAt(fault.rip);
       e["in_image"] = owner->name;
       e["offset"] = fault.rip - owner->loaded->Base();
       e["function"] = function.empty() ? Json(nullptr) : Json(function);

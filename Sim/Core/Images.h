@@ -5,6 +5,7 @@
 // its own data is caught (host images here; the image engine maps firmware images read-only).
 #pragma once
 #include "Core/HostFaultTrap.h"
+#include "Core/ImageAreas.h"
 #include "Core/ImageLoader.h"
 #include "Core/Status.h"
 #include "Core/Trace.h"
@@ -21,8 +22,6 @@ namespace boardsim {
 class Simulator;
 class ImageEngine;
 class GuestModule;
-
-enum class ModuleKind { Pei, Dxe, Smm };
 
 // Where the image engine put a firmware image and its stack in board memory.
 struct GuestPlacement {
@@ -106,14 +105,6 @@ public:
     frame.Leave();
   }
 
-  // Where the SMM images still loaded lie: on a board they are in SMRAM, so the SMRAM map reports
-  // these ranges too (host images lie wherever the process loaded them).
-  struct Range {
-    uint64_t base;
-    uint64_t size;
-  };
-  std::vector<Range> SmmImageRanges() const;
-
   // images: [{image, status, unloaded}]
   Json Final() const;
 
@@ -130,6 +121,9 @@ private:
     bool pushed_;
   };
   bool Enter(const void *code, ImageInstance *&target);
+  // The next free slot of the kind's image area; throws std::runtime_error (user-facing) when the
+  // area is missing or full.
+  ImageSlot TakeSlot(ModuleKind kind);
   // An argument as the register or stack slot that carries it.
   template <typename T> static uint64_t Word(T value) {
     if constexpr (std::is_pointer_v<T>)
@@ -152,6 +146,7 @@ private:
 
   Simulator &sim_;
   ImageEngine *engine_;
+  unsigned slotsUsed_[3] = {}; // per ModuleKind
   std::vector<std::unique_ptr<ImageInstance>> all_;
   std::vector<ImageInstance *> stack_;
 };

@@ -1,6 +1,7 @@
 #include "Core/Memory.h"
 
 #include "Board/MemoryMap.h"
+#include "Core/Sanitizer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,18 +11,6 @@
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define BOARDSIM_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define BOARDSIM_ASAN 1
-#endif
-#if defined(BOARDSIM_ASAN)
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace boardsim {
 namespace {
@@ -36,20 +25,6 @@ static_assert(kRedZone == 2 * sizeof(uint64_t), "a red zone is checked as two wo
 constexpr size_t kAlign = 16;
 constexpr size_t kPage = 4096;
 
-void Poison(const void *p, size_t n) {
-#if defined(BOARDSIM_ASAN)
-  ASAN_POISON_MEMORY_REGION(p, n);
-#else
-  (void)p, (void)n;
-#endif
-}
-void Unpoison(const void *p, size_t n) {
-#if defined(BOARDSIM_ASAN)
-  ASAN_UNPOISON_MEMORY_REGION(p, n);
-#else
-  (void)p, (void)n;
-#endif
-}
 size_t RoundUp(size_t v, size_t a) {
   return (v + a - 1) / a * a;
 }
@@ -80,15 +55,63 @@ void MapFixed(uint64_t begin, uint64_t end, const char *what) {
 
 // Board memory is mapped once per process and kept: mapping and unmapping tens of MiB per boot
 // would cost more than the boot itself. Each run gets it back zero-filled; only one run at a
-// time can use it.
+// time can use it. What a run leaves in kept memory for the next (host images) is listed here,
+// with what removes it.
+struct KeptContent {
+  Memory::Range range;
+  std::function<void()> evict;
+};
 struct BoardMemory {
-  bool generalMapped = false;
-  uint64_t smramMapped = 0; // bytes of SMRAM mapped so far
+  std::vector<std::pair<uint64_t, uint64_t>> mapped; // [begin, end), in address order
+  std::vector<KeptContent> kept;
+  Memory::Range keptAreas[4]{}; // of the last run, to see when a layout moves them
   bool inUse = false;
 };
 BoardMemory &Mapped() {
   static BoardMemory mapped;
   return mapped;
+}
+
+// Maps what of [begin, end) is not mapped yet; boards of one process may describe their SMRAM
+// differently, so ranges grow and meet.
+void EnsureMapped(uint64_t begin, uint64_t end, const char *what) {
+  auto &mapped = Mapped().mapped;
+  for (auto [b, e] : mapped)
+    if (b <= begin && end <= e)
+      return; // the usual case: a run like the one before
+  uint64_t cursor = begin;
+  for (auto [b, e] : mapped) {
+    if (e <= cursor || b >= end)
+      continue;
+    if (b > cursor)
+      MapFixed(cursor, b, what);
+    cursor = std::max(cursor, e);
+  }
+  if (cursor < end)
+    MapFixed(cursor, end, what);
+  mapped.emplace_back(begin, end);
+  std::sort(mapped.begin(), mapped.end());
+  std::vector<std::pair<uint64_t, uint64_t>> merged;
+  for (auto range : mapped)
+    if (!merged.empty() && range.first <= merged.back().second)
+      merged.back().second = std::max(merged.back().second, range.second);
+    else
+      merged.push_back(range);
+  mapped = std::move(merged);
+}
+
+void EvictOverlapping(uint64_t begin, uint64_t size) {
+  auto &kept = Mapped().kept;
+  for (size_t i = 0; i < kept.size();) {
+    if (!kept[i].range.Overlaps(begin, size)) {
+      ++i;
+      continue;
+    }
+    std::function<void()> evict = std::move(kept[i].evict);
+    kept.erase(kept.begin() + static_cast<ptrdiff_t>(i));
+    if (evict)
+      evict();
+  }
 }
 
 } // namespace
@@ -98,22 +121,18 @@ const char *SpaceName(Space space) {
   return kNames[static_cast<int>(space)];
 }
 
-Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
-  BoardMemory &mapped = Mapped();
-  if (mapped.inUse)
+Memory::Memory(const Layout &layout) : smramSize_(layout.smramSize), moreSmram_(layout.moreSmram) {
+  BoardMemory &board = Mapped();
+  if (board.inUse)
     throw std::runtime_error("board memory is in use by another run in this process");
-  if (smramSize < kSmramMinSize || smramSize > kSmramMaxSize)
-    throw std::runtime_error("SMRAM of " + HexAddress(smramSize) + " bytes cannot be mapped");
-  if (!mapped.generalMapped) {
-    MapFixed(kGeneralMemoryBase, kGeneralMemoryEnd, "board memory");
-    mapped.generalMapped = true;
-  }
-  const uint64_t smramSpan = RoundUp(smramSize, kPage);
-  if (smramSpan > mapped.smramMapped) {
-    MapFixed(kSmramBase + mapped.smramMapped, kSmramBase + smramSpan, "SMRAM");
-    mapped.smramMapped = smramSpan;
-  }
-  mapped.inUse = true;
+  if (smramSize_ < kSmramMinSize || smramSize_ > kSmramMaxSize)
+    throw std::runtime_error("SMRAM of " + HexAddress(smramSize_) + " bytes cannot be mapped");
+  EnsureMapped(kGeneralMemoryBase, kGeneralMemoryEnd, "board memory");
+  const uint64_t smramSpan = RoundUp(smramSize_, kPage);
+  EnsureMapped(kSmramBase, kSmramBase + smramSpan, "SMRAM");
+  for (const Range &range : moreSmram_)
+    EnsureMapped(range.begin, range.begin + RoundUp(range.size, kPage), "SMRAM");
+  board.inUse = true;
   live_.reserve(64); // room for the blocks a boot usually keeps, so that few allocations regrow
   auto pool = [](uint64_t base, uint64_t size) {
     auto *begin = reinterpret_cast<uint8_t *>(base);
@@ -123,6 +142,33 @@ Memory::Memory(uint64_t smramSize) : smramSize_(smramSize) {
   pools_[static_cast<int>(Space::Boot)] = pool(kBootPoolBase, kBootPoolSize);
   pools_[static_cast<int>(Space::Smram)] = pool(kSmramBase, smramSpan);
   pools_[static_cast<int>(Space::Platform)] = pool(kPlatformPoolBase, kPlatformPoolSize);
+  for (int space = 0; space < 4; ++space) {
+    Pool &p = pools_[space];
+    const uint64_t size = layout.kept[space];
+    if (size == 0 || size % kPage != 0 || size > static_cast<uint64_t>(p.end - p.begin))
+      continue;
+    if (space == static_cast<int>(Space::Smram)) {
+      kept_[space] = {reinterpret_cast<uint64_t>(p.begin), size};
+      p.begin += size;
+      p.next = p.begin;
+    } else {
+      p.end -= size;
+      p.top = p.end;
+      kept_[space] = {reinterpret_cast<uint64_t>(p.end), size};
+    }
+  }
+  // What earlier runs kept where this run has pools or further SMRAM goes; kept memory that moved
+  // was poisoned as a pool before.
+  for (const Pool &p : pools_)
+    EvictOverlapping(reinterpret_cast<uint64_t>(p.begin), p.end - p.begin);
+  for (const Range &range : moreSmram_)
+    EvictOverlapping(range.begin, range.size);
+  for (int space = 0; space < 4; ++space) {
+    Range &last = board.keptAreas[space];
+    if (last.begin != kept_[space].begin || last.size != kept_[space].size)
+      Unpoison(reinterpret_cast<void *>(kept_[space].begin), kept_[space].size);
+    last = kept_[space];
+  }
   for (const Pool &p : pools_)
     Poison(p.begin, p.end - p.begin);
 }
@@ -132,11 +178,20 @@ Memory::~Memory() {
     Unpoison(pool.begin, pool.end - pool.begin);
     std::memset(pool.begin, 0, pool.next - pool.begin);
   }
+  // Nothing allocates from further SMRAM, but a module may have written to it: its pages go back
+  // to zero, at the cost of only those that were touched.
+  for (const Range &range : moreSmram_)
+    madvise(reinterpret_cast<void *>(range.begin), RoundUp(range.size, kPage), MADV_DONTNEED);
   Mapped().inUse = false;
 }
 
-uint64_t Memory::Base(Space space) const {
-  return reinterpret_cast<uint64_t>(pools_[static_cast<int>(space)].begin);
+void Memory::Keep(Range range, std::function<void()> evict) {
+  Overwrite(range);
+  Mapped().kept.push_back({range, std::move(evict)});
+}
+
+void Memory::Overwrite(Range range) {
+  EvictOverlapping(range.begin, range.size);
 }
 
 void *Memory::Allocate(Space space, size_t size) {
@@ -204,8 +259,11 @@ bool Memory::Free(Space space, void *block) {
 }
 
 std::vector<Memory::Range> Memory::Regions() const {
-  return {{kGeneralMemoryBase, kGeneralMemoryEnd - kGeneralMemoryBase},
-          {kSmramBase, RoundUp(smramSize_, kPage)}};
+  std::vector<Range> regions = {{kGeneralMemoryBase, kGeneralMemoryEnd - kGeneralMemoryBase},
+                                {kSmramBase, RoundUp(smramSize_, kPage)}};
+  for (const Range &range : moreSmram_)
+    regions.push_back({range.begin, RoundUp(range.size, kPage)});
+  return regions;
 }
 
 Memory::Range Memory::PoolRange(Space space) const {
@@ -231,8 +289,13 @@ bool Memory::InRam(uint64_t address, uint64_t length) const {
   auto within = [&](uint64_t begin, uint64_t end) {
     return address >= begin && length <= end - begin && address - begin <= end - begin - length;
   };
-  return within(kGeneralMemoryBase, kGeneralMemoryEnd) ||
-         within(kSmramBase, kSmramBase + RoundUp(smramSize_, kPage));
+  if (within(kGeneralMemoryBase, kGeneralMemoryEnd) ||
+      within(kSmramBase, kSmramBase + RoundUp(smramSize_, kPage)))
+    return true;
+  for (const Range &range : moreSmram_)
+    if (within(range.begin, range.begin + range.size))
+      return true;
+  return false;
 }
 
 bool Memory::Readable(uint64_t address, uint64_t length) const {
@@ -246,9 +309,12 @@ bool Memory::Readable(uint64_t address, uint64_t length) const {
 }
 
 bool Memory::InSmram(uint64_t address) const {
-  const Pool &smram = pools_[static_cast<int>(Space::Smram)];
-  return address >= reinterpret_cast<uint64_t>(smram.begin) &&
-         address < reinterpret_cast<uint64_t>(smram.begin) + smramSize_;
+  if (address >= kSmramBase && address - kSmramBase < smramSize_)
+    return true;
+  for (const Range &range : moreSmram_)
+    if (range.Overlaps(address, 1))
+      return true;
+  return false;
 }
 
 } // namespace boardsim

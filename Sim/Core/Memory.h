@@ -17,7 +17,21 @@ const char *SpaceName(Space space);
 
 class Memory {
 public:
-  explicit Memory(uint64_t smramSize);
+  struct Range {
+    uint64_t begin;
+    uint64_t size;
+    bool Overlaps(uint64_t b, uint64_t n) const { return begin < b + n && b < begin + size; }
+  };
+  struct Layout {
+    uint64_t smramSize;
+    std::vector<Range> moreSmram; // SMRAM ranges apart from the one at kSmramBase
+    // Bytes of each space that the platform keeps for itself from run to run (the image areas),
+    // indexed by Space: at the bottom of SMRAM, whose size is the board's, so that they stay in
+    // place whatever size a board gives it; at the top of the other pools, whose sizes are fixed.
+    uint64_t kept[4] = {};
+  };
+  explicit Memory(const Layout &layout);
+  explicit Memory(uint64_t smramSize) : Memory(Layout{smramSize, {}}) {}
   ~Memory();
   Memory(const Memory &) = delete;
   Memory &operator=(const Memory &) = delete;
@@ -43,18 +57,22 @@ public:
   // InRam, and (in the sanitizer build) not a red zone or freed block: what the simulator itself
   // may read when it looks at module data.
   bool Readable(uint64_t address, uint64_t length) const;
-  uint64_t SmramBase() const { return Base(Space::Smram); }
-  uint64_t SmramSize() const { return smramSize_; }
+  // In any SMRAM range of the board.
   bool InSmram(uint64_t address) const;
 
-  // The mappings that hold the spaces (the general pools, then SMRAM), and one space's pool as
-  // first laid out.
-  struct Range {
-    uint64_t begin;
-    uint64_t size;
-  };
+  // The mappings that hold the spaces (the general pools, SMRAM, further SMRAM ranges), and one
+  // space's pool as first laid out.
   std::vector<Range> Regions() const;
   Range PoolRange(Space space) const;
+
+  // The memory a space keeps, or an empty range when its pool was too small to spare it.
+  Range Kept(Space space) const { return kept_[static_cast<int>(space)]; }
+  // Content placed in kept memory that stays there from run to run (a host image and its data).
+  // `evict` runs before anything else is put over it, or before a run whose layout makes that
+  // memory part of a pool.
+  void Keep(Range range, std::function<void()> evict);
+  // Anything kept in `range` is evicted: the caller is about to write over it.
+  void Overwrite(Range range);
   // Takes `size` bytes (a multiple of 4 KiB) off the top of a space's pool, for memory the
   // platform keeps for itself (image-engine images and stacks); pool addresses stay as they are.
   // nullptr when the pool cannot spare them.
@@ -79,11 +97,12 @@ private:
   };
   // The live block that begins at `block`, or live.end().
   template <typename Blocks> static auto FindIn(Blocks &live, const void *block);
-  uint64_t Base(Space space) const;
   void PaintGuards(uint8_t *block, size_t size);
   bool GuardsIntact(const uint8_t *block, size_t size) const;
 
   uint64_t smramSize_;
+  std::vector<Range> moreSmram_;
+  Range kept_[4]{};
   Pool pools_[4]{};
   std::vector<Block> live_;
   std::vector<Overrun> freedOverruns_; // found when the block was freed, not yet taken

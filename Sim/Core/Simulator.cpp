@@ -40,6 +40,17 @@ Phase StepPhase(const BootStep &step) {
   }
 }
 
+// Board memory for this board: its SMRAM, and room kept at the top of each kind's pool for the
+// image areas.
+Memory::Layout MemoryLayoutFor(const SmmConfig &smm) {
+  Memory::Layout layout{smm.smram_size, {}};
+  for (const SmramRange &range : smm.smram_ranges)
+    layout.moreSmram.push_back({range.base, range.size});
+  for (ModuleKind kind : {ModuleKind::Pei, ModuleKind::Dxe, ModuleKind::Smm})
+    layout.kept[static_cast<int>(LayoutOf(kind).space)] = ImageAreaSize(kind);
+  return layout;
+}
+
 } // namespace
 
 const char *OutcomeName(Outcome outcome) {
@@ -57,7 +68,7 @@ private:
 };
 
 Simulator::Simulator(const Board &board, SimOptions options)
-    : board_(board), memory_(board.smm.smram_size) {
+    : board_(board), memory_(MemoryLayoutFor(board.smm)) {
   CurrentScope scope(this);
   trace_.Capture(options.captureTrace);
   trace_.StreamTo(options.traceOut);
@@ -132,10 +143,6 @@ uint64_t Simulator::TraceAddress(const void *address) const {
   const auto at = reinterpret_cast<uintptr_t>(address);
   if (!address || memory_.InRam(at, 1))
     return at;
-  const auto &all = images_->All();
-  for (size_t i = 0; i < all.size(); ++i)
-    if (all[i]->loaded && all[i]->loaded->Contains(at))
-      return kHostImageStandIn + i * kHostImageStandInSpan + (at - all[i]->loaded->Base());
   // Relative to the call into the module, so that only the module's own frames count.
   const uintptr_t call = TrappedCallAbove(at);
   if (call && call - at < kHostStackStandInSize)

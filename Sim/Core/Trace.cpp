@@ -18,6 +18,8 @@ Json Trace::Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_v
 }
 
 void Trace::Record(Json event) {
+  if (listener_)
+    listener_(event);
   std::vector<Json> ready;
   folder_.Push(std::move(event), ready);
   Write(ready);

@@ -1,6 +1,6 @@
 // The run's trace: one JSON object per event, in the order things happened. Events are built
-// only while someone listens (a capture for tests and reports, or a stream to a file), so a run
-// with tracing off pays nothing for them.
+// only while someone listens (a capture for tests and reports, a stream to a file, or a listener
+// that sees each event as it happens), so a run with tracing off pays nothing for them.
 #pragma once
 #include "Core/RepeatFolder.h"
 
@@ -25,7 +25,10 @@ public:
   void Capture(bool on) { capture_ = on; }
   // Also write each event as one JSON line.
   void StreamTo(std::ostream *out) { stream_ = out; }
-  bool On() const { return capture_ || stream_ != nullptr; }
+  // Also call `listener` with each event the moment it is recorded, before repeats are folded:
+  // a test can act as hardware that reacts to what the modules do.
+  void Listen(std::function<void(const Json &)> listener) { listener_ = std::move(listener); }
+  bool On() const { return capture_ || stream_ != nullptr || listener_; }
 
   // Records an event; `fill` adds the event's own fields and runs only when tracing is on.
   template <typename Fill>
@@ -50,6 +53,7 @@ private:
 
   bool capture_ = false;
   std::ostream *stream_ = nullptr;
+  std::function<void(const Json &)> listener_;
   uint64_t seq_ = 0;
   std::vector<Json> events_;
   RepeatFolder folder_;

@@ -21,13 +21,6 @@ namespace boardsim {
 namespace {
 
 constexpr uint64_t kKiB = 1024;
-constexpr uint64_t kGuard = 4 * kKiB;       // unmapped page below each stack
-constexpr uint64_t kImageSpace = 32 * kKiB; // room for one image (the budgets are 4 and 16 KiB)
-constexpr unsigned kSlots = 4;              // image instances per space
-// Stack sizes as a DXE core and an SMM core give them, and the temporary-RAM stack of PEI.
-constexpr uint64_t kDxeStack = 64 * kKiB;
-constexpr uint64_t kSmmStack = 16 * kKiB;
-constexpr uint64_t kPeiStack = 64 * kKiB;
 // The PEI world in IA32 layout: services table, PPIs, IDT and descriptor copies.
 constexpr uint64_t kPeiWorldSize = 16 * kKiB;
 constexpr uint8_t kStackFill = 0x5A;
@@ -35,20 +28,7 @@ constexpr uint8_t kUndefined[2] = {0x0F, 0x0B}; // UD2
 // Room left below a suspended frame's stack pointer before a nested call's frame.
 constexpr uint64_t kNestedGap = 128;
 
-uint64_t SlotSize(uint64_t stack) {
-  return kGuard + stack + kImageSpace;
-}
-
-// An area that holds kSlots of [guard][stack][image], off the top of a space's pool.
-uint64_t Reserve(Memory &memory, Space space, uint64_t stack, const char *what) {
-  void *base = memory.ReserveTop(space, kSlots * SlotSize(stack));
-  if (!base)
-    throw std::runtime_error(std::string("the image engine needs ") +
-                             std::to_string(kSlots * SlotSize(stack) / kKiB) + " KiB of " + what +
-                             " for images and stacks; give the board more (for SMRAM, raise "
-                             "[smm] smram_size)");
-  return reinterpret_cast<uint64_t>(base);
-}
+constexpr ModuleKind kKinds[] = {ModuleKind::Pei, ModuleKind::Dxe, ModuleKind::Smm};
 
 const char *AccessName(uc_mem_type type) {
   switch (type) {
@@ -94,38 +74,31 @@ static void MapBoardMemory(int bits, const Memory &memory, const Emulator::Range
 ImageEngine::ImageEngine(Simulator &sim, std::string imageDirectory)
     : sim_(sim), directory_(std::move(imageDirectory)) {
   Memory &memory = sim.memory();
-  boot_ = {Reserve(memory, Space::Boot, kDxeStack, "boot-services memory"), kDxeStack, 0};
-  smram_ = {Reserve(memory, Space::Smram, kSmmStack, "SMRAM"), kSmmStack, 0};
-  std::vector<std::pair<uint64_t, uint64_t>> guards;
-  for (const Area *area : {&boot_, &smram_})
-    for (unsigned i = 0; i < kSlots; ++i) {
-      const uint64_t guard = area->base + i * SlotSize(area->stackSize);
-      guards.emplace_back(guard, guard + kGuard);
+  // Guard pages below the stacks are holes in the processors' view of memory; the IA32 processor
+  // sees PEI images read-only, as they execute in place.
+  Emulator::Ranges guards, peiGuards, peiImages;
+  for (ModuleKind kind : kKinds) {
+    const Memory::Range area = memory.Kept(LayoutOf(kind).space);
+    // Host images of earlier runs of this process leave the areas: image code may touch them.
+    memory.Overwrite(area);
+    if (area.size == 0)
+      continue;
+    for (unsigned i = 0; i < kImageSlots; ++i) {
+      const ImageSlot slot = SlotAt(kind, area.begin, i);
+      (kind == ModuleKind::Pei ? peiGuards : guards).emplace_back(slot.guard, slot.stackLo);
+      if (kind == ModuleKind::Pei)
+        peiImages.emplace_back(slot.base, slot.base + kImageSpace);
     }
+  }
   std::sort(guards.begin(), guards.end());
   MapBoardMemory(64, memory, guards, {});
-
-  // PEI images execute in place: the IA32 processor sees their areas read-only.
-  pei_ = {Reserve(memory, Space::Platform, kPeiStack, "platform memory"), kPeiStack, 0};
+  MapBoardMemory(32, memory, peiGuards, peiImages);
   peiWorldArea_ = reinterpret_cast<uint64_t>(memory.ReserveTop(Space::Platform, kPeiWorldSize));
   if (!peiWorldArea_)
     throw std::runtime_error("the image engine cannot reserve the PEI tables in platform memory");
-  Emulator::Ranges peiGuards, peiImages;
-  for (unsigned i = 0; i < kSlots; ++i) {
-    const uint64_t guard = pei_.base + i * SlotSize(kPeiStack);
-    peiGuards.emplace_back(guard, guard + kGuard);
-    peiImages.emplace_back(guard + kGuard + kPeiStack, guard + SlotSize(kPeiStack));
-  }
-  MapBoardMemory(32, memory, peiGuards, peiImages);
 }
 
 ImageEngine::~ImageEngine() = default;
-
-ImageEngine::Area &ImageEngine::AreaFor(const ImageInstance &image) {
-  static constexpr Area ImageEngine::*kAreas[] = {&ImageEngine::pei_, &ImageEngine::boot_,
-                                                  &ImageEngine::smram_};
-  return this->*kAreas[static_cast<int>(image.kind)];
-}
 
 uint64_t ImageEngine::HostStatus(const ImageInstance &image, uint64_t result) {
   if (!image.guest || image.guest->module->Bits() == 64)
@@ -133,32 +106,27 @@ uint64_t ImageEngine::HostStatus(const ImageInstance &image, uint64_t result) {
   return ia32::WidenStatus(static_cast<uint32_t>(result));
 }
 
-void ImageEngine::Load(ImageInstance &image) {
+void ImageEngine::Load(ImageInstance &image, const ImageSlot &slot) {
   const GuestModule &module = GuestModule::Get(directory_, image.module);
   if ((module.Bits() == 32) != (image.kind == ModuleKind::Pei))
     throw std::runtime_error(module.Name() + ".efi is a " + std::to_string(module.Bits()) +
                              "-bit image; the image engine runs PEI modules as IA32 images and "
                              "DXE and SMM drivers as x64 images");
-  Area &area = AreaFor(image);
-  if (area.used == kSlots)
-    throw std::runtime_error("the image engine runs at most " + std::to_string(kSlots) +
-                             " instances of each kind of image; the boot script dispatches more");
   if (module.SizeOfImage() > kImageSpace)
     throw std::runtime_error(module.Name() + ".efi needs " + std::to_string(module.SizeOfImage()) +
-                             " bytes, more than the image engine's " + std::to_string(kImageSpace) +
-                             " per image");
-  const uint64_t slot = area.base + area.used++ * SlotSize(area.stackSize);
-  const uint64_t stackLo = slot + kGuard, base = stackLo + area.stackSize;
-  const std::vector<uint8_t> &bytes = module.RelocatedFor(base);
-  std::memcpy(reinterpret_cast<void *>(base), bytes.data(), bytes.size());
-  std::memset(reinterpret_cast<void *>(stackLo), kStackFill, area.stackSize);
-  Emulator::Get(module.Bits()).PlaceCode(base, kImageSpace, &module);
-  image.guest = GuestPlacement{&module, base, module.SizeOfImage(), stackLo, base};
+                             " bytes, more than the " + std::to_string(kImageSpace) +
+                             " an image slot holds");
+  const uint64_t stackSize = slot.base - slot.stackLo;
+  const std::vector<uint8_t> &bytes = module.RelocatedFor(slot.base);
+  std::memcpy(reinterpret_cast<void *>(slot.base), bytes.data(), bytes.size());
+  std::memset(reinterpret_cast<void *>(slot.stackLo), kStackFill, stackSize);
+  Emulator::Get(module.Bits()).PlaceCode(slot.base, kImageSpace, &module);
+  image.guest = GuestPlacement{&module, slot.base, module.SizeOfImage(), slot.stackLo, slot.base};
   if (module.Bits() == 32) {
     if (!peiWorld_)
       peiWorld_ = std::make_unique<PeiWorld32>(sim_, peiWorldArea_, kPeiWorldSize);
     // The file handle the PEI core passes: the image's place in flash.
-    peiWorld_->Map(reinterpret_cast<uint64_t>(&image), static_cast<uint32_t>(base));
+    peiWorld_->Map(reinterpret_cast<uint64_t>(&image), static_cast<uint32_t>(slot.base));
   }
 }
 
@@ -307,7 +275,7 @@ void ImageEngine::Crash(const ImageInstance &image, int errCode) {
     const ImageInstance *stackOwner = nullptr;
     for (const auto &candidate : images.All())
       if (candidate->guest && stop.address < candidate->guest->stackLo &&
-          stop.address + kGuard >= candidate->guest->stackLo)
+          stop.address + kImageGuardSize >= candidate->guest->stackLo)
         stackOwner = candidate.get();
     what = stackOwner
                ? "stack overflow in " + stackOwner->name + " (" +

@@ -22,13 +22,14 @@ class PeiWorld32;
 
 class ImageEngine {
 public:
-  // Takes the image and stack areas off the top of the boot-services pool, SMRAM and platform
-  // memory (PEI). Throws std::runtime_error (user-facing) when they do not fit.
+  // Maps board memory into the processors, with the image areas' guard pages left out, and takes
+  // the PEI tables off the top of platform memory. Throws std::runtime_error (user-facing) when
+  // they do not fit.
   ImageEngine(Simulator &sim, std::string imageDirectory);
   ~ImageEngine();
 
-  // Loads the module's .efi into the next free area of its space and fills `image.guest`.
-  void Load(ImageInstance &image);
+  // Loads the module's .efi into its slot, and its stack below it, and fills `image.guest`.
+  void Load(ImageInstance &image, const ImageSlot &slot);
   // The image is gone: its memory holds undefined instructions from now on.
   void Unload(ImageInstance &image);
   // Calls image code at `code` with the Microsoft x64 convention (x64 images; returns RAX) or
@@ -43,17 +44,11 @@ public:
   static std::string DefaultDirectory();
 
 private:
-  struct Area {
-    uint64_t base = 0;
-    uint64_t stackSize = 0;
-    unsigned used = 0;
-  };
   struct Frame {
     ImageInstance *image;
     Emulator *emu;
     uint64_t suspendedRsp; // the image's stack pointer while a nested call runs
   };
-  Area &AreaFor(const ImageInstance &image);
   uint64_t StackFor(const ImageInstance &image) const;
   uint64_t PushArguments64(Emulator &emu, uint64_t top, std::initializer_list<uint64_t> args);
   uint64_t PushArguments32(Emulator &emu, uint64_t top, std::initializer_list<uint64_t> args);
@@ -61,7 +56,6 @@ private:
 
   Simulator &sim_;
   std::string directory_;
-  Area boot_, smram_, pei_;
   uint64_t peiWorldArea_ = 0;
   std::unique_ptr<PeiWorld32> peiWorld_; // built when the first PEI image loads
   std::vector<Frame> frames_;

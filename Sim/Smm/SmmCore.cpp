@@ -200,15 +200,10 @@ void SmmCore::FillFinal(Json &final) const {
   // outside SMRAM are passed over, as the SMM images pass them over.
   void *interface = nullptr;
   ProtocolDatabase &protocols = sim_.dxe().protocols();
-  const std::vector<Images::Range> ranges = sim_.images().SmmImageRanges();
   for (EFI_HANDLE handle : protocols.HandlesWith(SMM_HEAP_LIST_PROTOCOL_GUID)) {
     void *found = nullptr;
     protocols.Handle(handle, SMM_HEAP_LIST_PROTOCOL_GUID, &found);
-    const auto address = reinterpret_cast<uint64_t>(found);
-    const bool inSmmImage = std::any_of(ranges.begin(), ranges.end(), [&](const Images::Range &r) {
-      return address - r.base < r.size;
-    });
-    if (sim_.memory().InSmram(address) || inSmmImage) {
+    if (sim_.memory().InSmram(reinterpret_cast<uint64_t>(found))) {
       interface = found;
       break;
     }

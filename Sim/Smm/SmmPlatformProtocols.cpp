@@ -1,6 +1,7 @@
 // The SMM platform protocols: EFI_SMM_BASE2_PROTOCOL, EFI_SMM_ACCESS2_PROTOCOL and
 // EFI_SMM_COMMUNICATION_PROTOCOL in the boot-services database, and the Sx and power-button
 // SMI dispatch protocols in the SMM database (PI 1.8 volume 4).
+#include "Board/SmramMap.h"
 #include "Core/Faults.h"
 #include "Core/Images.h"
 #include "Core/Simulator.h"
@@ -49,28 +50,39 @@ EFI_STATUS EFIAPI GetSmstLocation(CONST EFI_SMM_BASE2_PROTOCOL *, EFI_SMM_SYSTEM
   });
 }
 
-// The SMRAM map (PI 1.8 volume 4, GetCapabilities): the board's SMRAM, which the SMM pool
-// allocates from, then one range for each SMM image loaded so far, which lies in SMRAM on a board.
+// The SMRAM map (PI 1.8 volume 4, GetCapabilities): the board's descriptors, and nothing else.
+// The SMM pool allocates from the first SMRAM range, and the SMM images lie in it.
 EFI_STATUS EFIAPI GetCapabilities(CONST EFI_SMM_ACCESS2_PROTOCOL *, UINTN *mapSize,
                                   EFI_SMRAM_DESCRIPTOR *map) {
-  return MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities").Run([&]() -> Status {
-    if (!mapSize)
-      return EFI_INVALID_PARAMETER;
-    constexpr uint64_t kState = EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED;
-    Memory &memory = Sim().memory();
-    std::vector<EFI_SMRAM_DESCRIPTOR> ranges = {
-        {memory.SmramBase(), memory.SmramBase(), memory.SmramSize(), kState}};
-    for (const Images::Range &image : Sim().images().SmmImageRanges())
-      ranges.push_back({image.base, image.base, image.size, kState});
-    const UINTN needed = ranges.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
-    if (*mapSize < needed || !map) {
-      *mapSize = needed;
-      return EFI_BUFFER_TOO_SMALL;
+  const std::vector<SmramDescriptor> ranges = SmramMap(Sim().board().smm);
+  const Status status =
+      MemberFault("EFI_SMM_ACCESS2_PROTOCOL.GetCapabilities").Run([&]() -> Status {
+        if (!mapSize)
+          return EFI_INVALID_PARAMETER;
+        constexpr uint64_t kState =
+            EFI_SMRAM_CLOSED | EFI_SMRAM_LOCKED | EFI_CACHEABLE | EFI_ALLOCATED;
+        const UINTN needed = ranges.size() * sizeof(EFI_SMRAM_DESCRIPTOR);
+        if (*mapSize < needed || !map) {
+          *mapSize = needed;
+          return EFI_BUFFER_TOO_SMALL;
+        }
+        for (const SmramDescriptor &range : ranges)
+          *map++ = {range.base, range.base, range.size, kState};
+        *mapSize = needed;
+        return EFI_SUCCESS;
+      });
+  Sim().Emit("smram_map", [&](Json &e) {
+    e["size"] = mapSize ? Json(*mapSize) : Json(nullptr);
+    e["status"] = StatusName(status);
+    Json written = nullptr;
+    if (status == EFI_SUCCESS) {
+      written = Json::array();
+      for (const SmramDescriptor &range : ranges)
+        written.push_back({{"base", range.base}, {"size", range.size}});
     }
-    std::copy(ranges.begin(), ranges.end(), map);
-    *mapSize = needed;
-    return EFI_SUCCESS;
+    e["ranges"] = std::move(written);
   });
+  return status;
 }
 
 EFI_STATUS EFIAPI Communicate(CONST EFI_SMM_COMMUNICATION_PROTOCOL *, VOID *buffer, UINTN *size) {

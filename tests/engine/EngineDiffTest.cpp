@@ -34,6 +34,19 @@ std::vector<Json> Boot(const Board &board, Engine engine) {
   if (engine == Engine::Image)
     for (const Json &loaded : result.final["images"])
       EXPECT_GT(loaded.value("stack_used", 0), 0) << loaded.dump();
+  // The SMRAM map is the board's: no descriptor of it overlaps another (images lie inside them).
+  for (const Json &map : sim.trace().Events()) {
+    if (map["ev"] != "smram_map" || map["ranges"].is_null())
+      continue;
+    const Json &ranges = map["ranges"];
+    for (size_t i = 0; i < ranges.size(); ++i)
+      for (size_t j = 0; j < i; ++j)
+        EXPECT_TRUE(ranges[i]["base"] >=
+                        ranges[j]["base"].get<uint64_t>() + ranges[j]["size"].get<uint64_t>() ||
+                    ranges[j]["base"] >=
+                        ranges[i]["base"].get<uint64_t>() + ranges[i]["size"].get<uint64_t>())
+            << map.dump();
+  }
   return NormaliseTrace(sim.trace().Events());
 }
 

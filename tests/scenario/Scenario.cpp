@@ -24,7 +24,7 @@ Engine ScenarioEngine() {
 
 } // namespace
 
-Scenario::Scenario(std::string_view boardText) {
+Scenario::Scenario(std::string_view boardText, std::function<void(const Json &)> listener) {
   LoadResult loaded = ParseBoardText(boardText, "scenario.toml");
   for (const BoardError &error : loaded.errors)
     ADD_FAILURE() << error.ToString();
@@ -34,6 +34,7 @@ Scenario::Scenario(std::string_view boardText) {
   options.captureTrace = true;
   options.engine = engine_ = ScenarioEngine();
   Simulator sim(*loaded.board, options);
+  sim.trace().Listen(std::move(listener));
   result_ = sim.Run();
   events_ = sim.trace().Events();
 }

@@ -15,8 +15,10 @@ namespace boardsim::testing {
 
 class Scenario {
 public:
-  // Parses the board (failing the test on any board-file error) and runs it.
-  explicit Scenario(std::string_view boardText);
+  // Parses the board (failing the test on any board-file error) and runs it; `listener`, if
+  // given, sees each event as it happens.
+  explicit Scenario(std::string_view boardText,
+                    std::function<void(const Json &)> listener = nullptr);
 
   const RunResult &result() const { return result_; }
   const Json & final() const { return result_.final; }
