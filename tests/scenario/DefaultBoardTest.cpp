@@ -48,6 +48,8 @@ TEST(DefaultBoard, BootsThroughAllThreePhasesAndHandsTheS3TableOver) {
   EXPECT_EQ(run.final()["s3_table"]["freed"], true);
   EXPECT_EQ(run.final()["s3_table"]["end_mark"], 0xFFFF);
   EXPECT_EQ(run.final()["heap_list"].size(), 2u);
+  // One SMRAM range: the module's copy of the SMRAM map is one 32-byte descriptor.
+  EXPECT_EQ(run.First("alloc", Field("space", "smram"))["size"], 32);
   EXPECT_TRUE(run.final()["error_stops"].empty());
 }
 

@@ -4,6 +4,7 @@
 // the board in boards/ that shows it.
 #include "Scenario.h"
 
+#include <cstring>
 #include <string>
 
 namespace boardsim::testing {
@@ -36,6 +37,17 @@ TEST(TableOffsets, AnEndMarkPointingIntoSmramIsRefused) {
   EXPECT_EQ(run.final()["s3_record"]["locked"], 1);
 }
 
+// Without a whole SMRAM map the module cannot tell SMRAM from other memory, so it refuses the
+// table whose end mark aims at the record, and never gets to the communication buffer in SMRAM.
+TEST(TableOffsets, WithoutAWholeSmramMapTheTableIsRefused) {
+  for (const char *board : {"s3-no-smram-map.toml", "s3-smram-map-query-fails.toml"}) {
+    SCOPED_TRACE(board);
+    Scenario run(ExampleBoard(board));
+    ExpectTableRefused(run);
+    EXPECT_EQ(run.Of("injected").size(), 1u);
+  }
+}
+
 // A huge offset that wraps the address, and a table in SMRAM whose end mark would land outside it.
 TEST(TableOffsets, WrappingOffsetsAndOffsetsLeavingSmramAreRefused) {
   for (const char *table : {"{ terminator_offset = \"0xFFFFFFFFFFFFFFF0\" }",
@@ -46,6 +58,35 @@ TEST(TableOffsets, WrappingOffsetsAndOffsetsLeavingSmramAreRefused) {
                  table + "\n[[boot]]\nsignal = \"ready_to_boot\"\n");
     ExpectTableRefused(run);
   }
+}
+
+// A table outside SMRAM can change while the callback works on it (another processor, a DMA
+// agent). Here its boundary marker is wrong, and while the error stop shows that, an agent repairs
+// the marker and turns TerminatorOffset to the S3 record's TableBase field in SMRAM before it
+// releases the stop. The end mark still goes where the checked copy of the header says.
+TEST(TableOffsets, AHeaderChangedAfterTheCheckIsNotReadAgain) {
+  uint8_t *table = nullptr;
+  uint64_t record = 0;
+  auto agent = [&](const Json &e) {
+    if (e["ev"] == "s3_table_build") {
+      table = reinterpret_cast<uint8_t *>(e["address"].get<uintptr_t>());
+      record = e["record"].get<uint64_t>();
+    }
+    if (e["ev"] == "io" && e["port"] == 0xE0 && e["value"] == 0xDEAD && table) {
+      const uint32_t marker = 0x01558844;
+      const uint64_t toRecord = record + 8 - reinterpret_cast<uintptr_t>(table);
+      std::memcpy(table + 0x80, &marker, sizeof marker);
+      std::memcpy(table + 40, &toRecord, sizeof toRecord);
+    }
+  };
+  Scenario run("[cpu]\nerror_stop_probe = 1\n[[boot]]\ndispatch = \"S3SaveSmm\"\n[[boot]]\n"
+               "build_s3_table = { boundary_value = 7 }\n[[boot]]\nsignal = \"ready_to_boot\"\n",
+               agent);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(run.final()["error_stops"], Json::array({0x90677}));
+  EXPECT_EQ(run.final()["s3_record"]["table_base"], reinterpret_cast<uintptr_t>(table));
+  EXPECT_EQ(run.final()["s3_table"]["end_mark"], 0xFFFF);
+  EXPECT_EQ(run.final()["s3_record"]["closed"], 1);
 }
 
 // The message must not be built in SMRAM: a buffer there, or one whose 40 bytes wrap, counts as

@@ -258,6 +258,20 @@ TEST(S3CloseTable, SecondReadyToBootDoesNothing) {
   EXPECT_EQ(LegacyText(run), std::string(kAllocationText) + kCloseTableText);
 }
 
+// Its CloseEvent fails, so the second signal runs the callback again: it returns at once, and the
+// table is terminated, handed over and freed once.
+TEST(S3CloseTable, RunsOnceWhenItsEventCannotBeClosed) {
+  Scenario run(ExampleBoard("s3-close-table-once.toml"));
+  EXPECT_EQ(run.Of("notify", Field("event", CloseTableEventId(run))).size(), 2u);
+  EXPECT_EQ(run.Of("communicate").size(), 1u);
+  const std::vector<Json> frees = run.Of("free");
+  ASSERT_EQ(frees.size(), 1u);
+  EXPECT_EQ(frees[0]["status"], "EFI_SUCCESS");
+  EXPECT_EQ(frees[0]["addr"], run.First("s3_table_build")["address"]);
+  const std::string text = Final(run)["uart_text"]["1016"].get<std::string>();
+  EXPECT_EQ(text.find(kCloseTableText), text.rfind(kCloseTableText));
+}
+
 // No table was built: the callback says so and closes, sends and frees nothing.
 TEST(S3CloseTable, WithoutATableNothingIsClosed) {
   Scenario run(Board({kPrinting, kDispatch, kReadyToBoot}));
