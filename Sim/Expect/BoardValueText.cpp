@@ -13,8 +13,8 @@ namespace {
 // Fields whose numbers name codes, addresses, ports or register contents: boards write them in
 // hex, and so do the failures. Counts, sizes, widths, sequence numbers and times stay decimal.
 constexpr std::string_view kHexFields[] = {
-    "code",   "codes",   "addr",       "address",  "port",     "value",       "index",
-    "eax",    "ebx",     "edx",        "si_out",   "netfn",    "command",     "data",
+    "code",   "codes",   "addr",       "address",  "port",       "value",       "index",
+    "eax",    "ebx",     "edx",        "si_out",   "netfn",      "command",     "data",
     "result", "segment", "table_base", "end_mark", "post_codes", "error_stops", "port80"};
 constexpr std::string_view kMacFields[] = {"macs"};
 constexpr size_t kMacDigits = 12;
@@ -35,7 +35,8 @@ std::string MacText(const std::string &hex) {
     return Json(hex).dump();
   std::string text = "\"";
   for (size_t i = 0; i < hex.size(); i += 2)
-    text += (i ? ":" : "") + std::string{char(std::toupper(hex[i])), char(std::toupper(hex[i + 1]))};
+    text +=
+        (i ? ":" : "") + std::string{char(std::toupper(hex[i])), char(std::toupper(hex[i + 1]))};
   return text + "\"";
 }
 
@@ -52,7 +53,7 @@ std::string KeyText(const std::string &key) {
 std::string BoardValueText(const Json &value, std::string_view field) {
   if (value.is_null())
     return "none";
-  if (value.is_number_unsigned())
+  if (value.is_number_unsigned() || (value.is_number_integer() && value.get<int64_t>() >= 0))
     return Number(value.get<uint64_t>(), In(kHexFields, field));
   if (value.is_string() && In(kMacFields, field))
     return MacText(value.get<std::string>());

@@ -107,9 +107,9 @@ struct Checker {
   // The final line's key a kind compares with, which is also how its values are written.
   static const char *FieldName(ExpectKind kind) {
     static const std::pair<ExpectKind, const char *> kFields[] = {
-        {ExpectKind::Outcome, "outcome"},     {ExpectKind::ErrorStops, "error_stops"},
-        {ExpectKind::PostCodes, "port80"},    {ExpectKind::S3Record, "s3_record"},
-        {ExpectKind::S3Table, "s3_table"},    {ExpectKind::Macs, "macs"}};
+        {ExpectKind::Outcome, "outcome"},  {ExpectKind::ErrorStops, "error_stops"},
+        {ExpectKind::PostCodes, "port80"}, {ExpectKind::S3Record, "s3_record"},
+        {ExpectKind::S3Table, "s3_table"}, {ExpectKind::Macs, "macs"}};
     for (auto [k, name] : kFields)
       if (k == kind)
         return name;

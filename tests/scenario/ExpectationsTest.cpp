@@ -129,7 +129,8 @@ error_stops = [0x90672]
 }
 
 TEST(ExpectationFailures, MacAddressesAreShownAsBoardsWriteThem) {
-  const std::string text = Failures("[[expect]]\nmacs = [\"3c:fd:fe:a1:b2:c4\", \"00:00:00:00:00:01\"]\n");
+  const std::string text =
+      Failures("[[expect]]\nmacs = [\"3c:fd:fe:a1:b2:c4\", \"00:00:00:00:00:01\"]\n");
   EXPECT_TRUE(Has(text, "expected: [\"3C:FD:FE:A1:B2:C4\", \"00:00:00:00:00:01\"]\n")) << text;
   EXPECT_TRUE(Has(text, "got:      [\"3C:FD:FE:A1:B2:C3\"]\n")) << text;
 }
