@@ -221,7 +221,7 @@ std::string NoControllerReason(const Board &board, const NicWalk &nic,
   for (const PciFunction &function : board.pci)
     if (function.kind == PciKind::Nic)
       (function.bdf.bus < *nic.secondary || function.bdf.bus > *nic.subordinate ? elsewhere
-                                                                                 : inside)
+                                                                                : inside)
           .push_back(BdfOf(function));
   // The driver looks at device 0 of the last bus whose 00.0 answers, at the layout's function.
   if (!inside.empty())

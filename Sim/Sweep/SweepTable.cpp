@@ -47,7 +47,8 @@ std::string RenderSweepTable(const SweepResult &result) {
         group->second.push_back(Short(result.statuses[s]));
     }
     for (const auto &[verdict, statuses] : groups) {
-      AddLine(out, Describe(*verdict), groups.size() == 1 ? std::vector<std::string>{"every status"} : statuses);
+      AddLine(out, Describe(*verdict),
+              groups.size() == 1 ? std::vector<std::string>{"every status"} : statuses);
     }
   }
   return out + RenderSweepTotal(result);
