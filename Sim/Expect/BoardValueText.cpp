@@ -13,9 +13,9 @@ namespace {
 // Fields whose numbers name codes, addresses, ports or register contents: boards write them in
 // hex, and so do the failures. Counts, sizes, widths, sequence numbers and times stay decimal.
 constexpr std::string_view kHexFields[] = {
-    "code",   "codes",   "addr",       "address",  "port",       "value",       "index",
-    "eax",    "ebx",     "edx",        "si_out",   "netfn",      "command",     "data",
-    "result", "segment", "table_base", "end_mark", "post_codes", "error_stops", "port80"};
+    "code",    "addr", "address",    "port",     "value",      "index",       "eax",
+    "ebx",     "edx",  "si_out",     "netfn",    "command",    "data",        "result",
+    "segment", "type", "table_base", "end_mark", "post_codes", "error_stops", "port80"};
 constexpr std::string_view kMacFields[] = {"macs"};
 constexpr size_t kMacDigits = 12;
 
