@@ -120,8 +120,6 @@ TEST(PciWalkReport, EachNicWithoutAControllerSaysWhy) {
 PcdNic1BridgeLocation = 0x0008
 PcdNic2BridgeLocation = 0x0010
 PcdNic3BridgeLocation = 0x0018
-PcdNic4BridgeLocation = 0x0020
-PcdNicFunctionLayout = 2
 [[pci]]
 bdf = "00:01.0"
 kind = "bridge"
@@ -135,14 +133,6 @@ bdf = "00:02.0"
 kind = "bridge"
 secondary = 0
 subordinate = 0
-[[pci]]
-bdf = "00:04.0"
-kind = "bridge"
-secondary = 0x20
-subordinate = 0x20
-[[pci]]
-bdf = "20:00.0"
-kind = "nic"
 [[boot]]
 dispatch = "BoardInfoDxe"
 [[boot]]
@@ -156,16 +146,38 @@ call = "GetNicMacAddresses"
       << run.report();
   EXPECT_EQ(run.LinesWith(kWalk, "the board file describes no function at").size(), 1u)
       << run.report();
-  // NIC 4 is on the bus the driver looks on, but at function 0, while the layout selects 1.
-  std::string report; // the walk's wrapped lines as one text
+}
+
+// A NIC of the board file on the bus the driver looks on, but at another function than the
+// layout selects: the walk names the function, why, and where the board's NIC is.
+TEST(PciWalkReport, ANicAtAnotherFunctionThanTheLayoutSelectsIsNamed) {
+  ReportRun run(R"(
+[pcd]
+PcdNic4BridgeLocation = 0x0020
+PcdNicFunctionLayout = 2
+[[pci]]
+bdf = "00:04.0"
+kind = "bridge"
+secondary = 0x20
+subordinate = 0x20
+[[pci]]
+bdf = "20:00.0"
+kind = "nic"
+[[boot]]
+dispatch = "BoardInfoDxe"
+[[boot]]
+call = "GetNicMacAddresses"
+)");
+  std::string walk; // the walk's wrapped lines as one text
   for (const std::string &line : run.Section(kWalk))
-    report += " " + line.substr(line.find_first_not_of(' '));
-  EXPECT_NE(report.find("no controller at 20:00.1, where BoardInfoDxe looks"), std::string::npos)
-      << report;
-  EXPECT_NE(report.find("PcdNicFunctionLayout = 2 makes NIC 4 function 1"), std::string::npos)
-      << report;
-  EXPECT_NE(report.find("the board file's NIC below the bridge is 20:00.0"), std::string::npos)
-      << report;
+    walk += " " + line.substr(line.find_first_not_of(' '));
+  EXPECT_NE(walk.find("no controller at 20:00.1, where BoardInfoDxe looks"), std::string::npos)
+      << walk;
+  EXPECT_NE(walk.find("PcdNicFunctionLayout = 2 makes NIC 4 function 1"), std::string::npos)
+      << walk;
+  EXPECT_NE(walk.find("the board file's NIC below the bridge is 20:00.0"), std::string::npos)
+      << walk;
+  EXPECT_EQ(walk.find("lie outside"), std::string::npos) << walk;
 }
 
 TEST(PciWalkReport, ANicWhoseIdPicksAnotherRuleThanItsModelIsPointedOut) {

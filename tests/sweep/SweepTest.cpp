@@ -130,8 +130,8 @@ TEST(SweepFile, ListsEveryDifferenceFromThePinnedClassification) {
 TEST(SweepTable, GroupsStatusesWithTheSameResultAndCountsEveryRun) {
   const std::string table = RenderSweepTable(Pinned());
   EXPECT_NE(table.find("smm.SmmAllocatePool S3SaveSmm#1 call 2\n"
-                       "    halted (error stop 0x70177: no SMRAM for a heap buffer of kind 8):\n"
-                       "        NOT_FOUND\n"
+                       "    halted (error stop 0x70177: no SMRAM for a heap buffer of kind 8): "
+                       "NOT_FOUND\n"
                        "    same: WARN_STALE_DATA\n"),
             std::string::npos);
   EXPECT_NE(table.find("4 runs at 2 call sites: 1 same, 1 changed, 0 image error, 1 halted, "
