@@ -352,8 +352,10 @@ int main(int argc, char **argv) {
     std::string text = read.str();
     std::vector<Mark> found = FindMarks(text);
     marks += found.size();
+    std::vector<std::string> messages; // in the order of the marks
     // From the end, so that rewriting a value leaves the offsets of earlier marks alone.
     for (auto mark = found.rbegin(); mark != found.rend(); ++mark) {
+      std::ostringstream message;
       const std::string want = sources.Evaluate(mark->query, mark->block);
       const std::string have = text.substr(mark->valueBegin, mark->valueEnd - mark->valueBegin);
       const std::string where = name + ":" + std::to_string(mark->line) + ": ";
@@ -366,14 +368,17 @@ int main(int argc, char **argv) {
         if (options.write)
           text.replace(mark->valueBegin, mark->valueEnd - mark->valueBegin, want);
         else if (mark->block)
-          std::cout << where << "the block after <!--=" << mark->query
-                    << "--> is not what the build gives; it gives:\n"
-                    << want;
+          message << where << "the block after <!--=" << mark->query
+                  << "--> is not what the build gives; it gives:\n"
+                  << want;
         else
-          std::cout << where << "quotes " << have << " where the build gives " << want
-                    << " (<!--=" << mark->query << "-->)\n";
+          message << where << "quotes " << have << " where the build gives " << want
+                  << " (<!--=" << mark->query << "-->)\n";
       }
+      messages.insert(messages.begin(), message.str());
     }
+    for (const std::string &message : messages)
+      std::cout << message;
     if (options.write && stale)
       std::ofstream(path) << text;
   }
