@@ -129,6 +129,20 @@ std::optional<Json> ToJson(BoardReader &reader, const toml::node &node, const st
   return std::nullopt;
 }
 
+// A table's entries in the order the file gives them (TOML tables keep their keys sorted), so
+// that a failed expectation shows its values as they were written.
+std::vector<std::pair<const toml::key *, const toml::node *>>
+InFileOrder(const toml::table &table) {
+  std::vector<std::pair<const toml::key *, const toml::node *>> entries;
+  for (auto &&[name, node] : table)
+    entries.emplace_back(&name, &node);
+  std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+    const toml::source_position &x = a.first->source().begin, &y = b.first->source().begin;
+    return x.line != y.line ? x.line < y.line : x.column < y.column;
+  });
+  return entries;
+}
+
 std::optional<Json> ReadTable(TableReader &entry, std::string_view kindKey, ExpectKind kind) {
   const TableKind *shape = nullptr;
   for (const TableKind &candidate : kTableKinds)
@@ -140,8 +154,9 @@ std::optional<Json> ReadTable(TableReader &entry, std::string_view kindKey, Expe
   BoardReader &reader = entry.reader();
   Json fields = Json::object();
   bool ok = true;
-  for (auto &&[name, value] : table->table()) {
-    const std::string field(name.str());
+  for (const auto &[name, node] : InFileOrder(table->table())) {
+    const std::string field(name->str());
+    const toml::node &value = *node;
     const bool known =
         shape->fields.empty() ||
         std::find(shape->fields.begin(), shape->fields.end(), field) != shape->fields.end();
@@ -183,8 +198,9 @@ std::optional<Json> ReadPcd(TableReader &entry) {
     return std::nullopt;
   Json values = Json::object();
   bool ok = true;
-  for (auto &&[name, node] : table->table()) {
-    const std::string key(name.str());
+  for (const auto &[name, entryNode] : InFileOrder(table->table())) {
+    const std::string key(name->str());
+    const toml::node &node = *entryNode;
     table->Find(key);
     std::optional<uint32_t> token;
     if (const PcdTokenInfo *info = FindPcdToken(std::string_view(key)))
@@ -195,7 +211,7 @@ std::optional<Json> ReadPcd(TableReader &entry) {
       std::vector<std::string_view> names;
       for (const PcdTokenInfo &info : kPcdTokenTable)
         names.push_back(info.name);
-      entry.reader().Report(name.source(), table->KeyPath(key), "unknown PCD token `" + key + "`",
+      entry.reader().Report(name->source(), table->KeyPath(key), "unknown PCD token `" + key + "`",
                             SuggestName(key, names) + ", or a token number");
       ok = false;
       continue;

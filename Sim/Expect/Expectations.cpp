@@ -1,5 +1,6 @@
 #include "Expect/Expectations.h"
 
+#include "Expect/BoardValueText.h"
 #include "Expect/FramedText.h"
 
 #include <algorithm>
@@ -10,10 +11,6 @@ namespace {
 
 constexpr size_t kFirstListOffset = 3; // buffer 1: three bytes, then NIC 1's list
 constexpr size_t kMacSize = 6;
-
-std::string Show(const Json &value) {
-  return value.is_null() ? "none" : value.dump();
-}
 
 std::string HexNumber(uint64_t value) {
   char text[24];
@@ -63,7 +60,7 @@ struct Checker {
   size_t orderedFrom = 0; // events before this index are behind the last in_order match
 
   ExpectResult Check(const Expectation &e) {
-    ExpectResult r{e.line, Describe(e), false, Show(e.expected), {}};
+    ExpectResult r{e.line, Describe(e), false, BoardValueText(e.expected, FieldName(e.kind)), {}};
     switch (e.kind) {
     case ExpectKind::PostCodes:
       return Run(r, e.expected, final.value("port80", Json::array()));
@@ -71,7 +68,7 @@ struct Checker {
     case ExpectKind::ErrorStops:
     case ExpectKind::S3Record:
     case ExpectKind::S3Table:
-      return Equal(r, e.expected, Field(e.kind));
+      return Equal(r, e.expected, Field(e.kind), FieldName(e.kind));
     case ExpectKind::Pcd:
       return Pcd(r, e.expected);
     case ExpectKind::Macs:
@@ -107,22 +104,24 @@ struct Checker {
     return key;
   }
 
-  Json Field(ExpectKind kind) const {
+  // The final line's key a kind compares with, which is also how its values are written.
+  static const char *FieldName(ExpectKind kind) {
     static const std::pair<ExpectKind, const char *> kFields[] = {
-        {ExpectKind::Outcome, "outcome"},
-        {ExpectKind::ErrorStops, "error_stops"},
-        {ExpectKind::PostCodes, "port80"},
-        {ExpectKind::S3Record, "s3_record"},
-        {ExpectKind::S3Table, "s3_table"}};
+        {ExpectKind::Outcome, "outcome"},  {ExpectKind::ErrorStops, "error_stops"},
+        {ExpectKind::PostCodes, "port80"}, {ExpectKind::S3Record, "s3_record"},
+        {ExpectKind::S3Table, "s3_table"}, {ExpectKind::Macs, "macs"}};
     for (auto [k, name] : kFields)
       if (k == kind)
-        return final.value(name, Json());
-    return Json();
+        return name;
+    return "";
   }
 
-  static ExpectResult Equal(ExpectResult r, const Json &want, const Json &have) {
+  Json Field(ExpectKind kind) const { return final.value(FieldName(kind), Json()); }
+
+  static ExpectResult Equal(ExpectResult r, const Json &want, const Json &have,
+                            std::string_view field) {
     r.passed = want.is_object() ? Matches(want, have) : want == have;
-    r.actual = Show(have);
+    r.actual = BoardValueText(have, field);
     return r;
   }
 
@@ -132,16 +131,34 @@ struct Checker {
     const auto &run = want.get_ref<const Json::array_t &>();
     r.passed = std::search(values.begin(), values.end(), run.begin(), run.end()) != values.end();
     r.expected = "a run of " + r.expected;
-    r.actual = Show(have);
+    r.actual = BoardValueText(have, "port80");
     return r;
   }
 
+  // Tokens by name; a failure shows only the tokens that differ.
   ExpectResult Pcd(ExpectResult r, const Json &want) const {
     const Json pcd = final.value("pcd", Json::object());
-    Json have = Json::object();
-    for (const auto &[token, value] : want.items())
-      have[token] = pcd.value(token, Json(0)); // tokens never set read 0
-    return Equal(r, want, have);
+    Json named = Json::object(), wrong = Json::object(), got = Json::object();
+    for (const auto &[token, value] : want.items()) {
+      const Json have = pcd.value(token, Json(0)); // tokens never set read 0
+      named[PcdKeyText(token)] = value;
+      if (have != value) {
+        wrong[PcdKeyText(token)] = value;
+        got[PcdKeyText(token)] = have;
+      }
+    }
+    r.passed = wrong.empty();
+    r.expected = PcdText(r.passed ? named : wrong);
+    r.actual = PcdText(r.passed ? named : got);
+    return r;
+  }
+
+  // PCD values are written in hex, whatever the token.
+  static std::string PcdText(const Json &values) {
+    std::string text = "{ ";
+    for (const auto &[name, value] : values.items())
+      text += (text.size() > 2 ? ", " : "") + name + " = " + BoardValueText(value, "value");
+    return text + " }";
   }
 
   ExpectResult Macs(ExpectResult r, const Expectation &e) const {
@@ -154,7 +171,7 @@ struct Checker {
       Json macs = Json::array();
       AppendMacs(event["buffer1"], kFirstListOffset, macs);
       AppendMacs(event["buffer2"], 0, macs);
-      return Equal(r, e.expected, macs);
+      return Equal(r, e.expected, macs, "macs");
     }
     r.actual = "the run made " + std::to_string(seen) + " GetNicMacAddresses call" +
                (seen == 1 ? "" : "s") + " that returned";
@@ -180,7 +197,7 @@ struct Checker {
       for (const Json &entry : list)
         if (Matches(key, entry)) {
           r.passed = Matches(want, entry);
-          r.actual = Show(entry);
+          r.actual = BoardValueText(entry);
           break;
         }
     return r;
@@ -209,7 +226,7 @@ struct Checker {
       r.expected += from ? " after event " + std::to_string(events[from - 1].value("seq", 0)) : "";
     r.actual = std::to_string(count) + " matching";
     if (count == 0 && closest)
-      r.actual += "; closest of " + std::to_string(sameKind) + ": " + closest->dump();
+      r.actual += "; closest of " + std::to_string(sameKind) + ": " + BoardValueText(*closest);
     if (e.in_order && count > 0)
       orderedFrom = firstMatch + 1;
     return r;

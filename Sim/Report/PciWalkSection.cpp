@@ -180,17 +180,34 @@ void AssignMacs(MacCall &call) {
   }
 }
 
+std::string BdfOf(const PciFunction &function) {
+  return BdfText(uint64_t{function.bdf.bus} << 8 | function.bdf.device << 3 |
+                 function.bdf.function);
+}
+
 const PciFunction *BoardFunction(const Board &board, const std::string &bdf) {
   for (const PciFunction &function : board.pci)
-    if (BdfText(uint64_t{function.bdf.bus} << 8 | function.bdf.device << 3 |
-                function.bdf.function) == bdf)
+    if (BdfOf(function) == bdf)
       return &function;
   return nullptr;
 }
 
+// Why the controller is looked for at that function: NIC 1 is always function 0, NICs 2-4 take
+// theirs from PcdNicFunctionLayout.
+std::string FunctionChoice(const NicWalk &nic, std::optional<uint64_t> layout) {
+  const std::string function = std::to_string(nic.device.empty() ? 0 : nic.device.back() - '0');
+  if (nic.number == 1)
+    return "NIC 1 is always function 0";
+  if (!layout)
+    return "NIC " + std::to_string(nic.number) + " is function " + function;
+  return "PcdNicFunctionLayout = " + std::to_string(*layout) + " makes NIC " +
+         std::to_string(nic.number) + " function " + function;
+}
+
 // Why a NIC token led to no controller, and so to no address in the caller's lists: what the
-// board file describes at the bridge and below it.
-std::string NoControllerReason(const Board &board, const NicWalk &nic) {
+// board file describes at the bridge and below it, and where the driver looked.
+std::string NoControllerReason(const Board &board, const NicWalk &nic,
+                               std::optional<uint64_t> layout) {
   const PciFunction *bridge = BoardFunction(board, nic.bridge);
   if (!bridge)
     return "no controller below the bridge: the board file describes no function at " + nic.bridge +
@@ -200,12 +217,20 @@ std::string NoControllerReason(const Board &board, const NicWalk &nic) {
   if (!nic.secondary || !nic.subordinate || *nic.secondary == 0 ||
       *nic.subordinate < *nic.secondary)
     return "no controller below the bridge: its bus range holds no bus to look on";
-  std::vector<std::string> elsewhere;
+  std::vector<std::string> inside, elsewhere;
   for (const PciFunction &function : board.pci)
-    if (function.kind == PciKind::Nic &&
-        (function.bdf.bus < *nic.secondary || function.bdf.bus > *nic.subordinate))
-      elsewhere.push_back(BdfText(uint64_t{function.bdf.bus} << 8 | function.bdf.device << 3 |
-                                  function.bdf.function));
+    if (function.kind == PciKind::Nic)
+      (function.bdf.bus < *nic.secondary || function.bdf.bus > *nic.subordinate ? elsewhere
+                                                                                : inside)
+          .push_back(BdfOf(function));
+  // The driver looks at device 0 of the last bus whose 00.0 answers, at the layout's function.
+  if (!inside.empty())
+    return "no controller at " + nic.device +
+           ", where BoardInfoDxe looks (device 0 of the last bus below the bridge whose 00.0 " +
+           "answers; " + FunctionChoice(nic, layout) + "); the board file's NIC" +
+           (inside.size() > 1 ? "s" : "") + " below the bridge " +
+           (inside.size() > 1 ? "are " : "is ") + inside.front() +
+           (inside.size() > 1 ? " and others" : "") + ", so this NIC gets no entry in the lists";
   std::string reason = Format("no controller below the bridge: no NIC on buses %02llx-%02llx",
                               static_cast<unsigned long long>(*nic.secondary),
                               static_cast<unsigned long long>(*nic.subordinate));
@@ -237,7 +262,7 @@ void Render(const Board &board, const MacCall &call, SectionLines &lines) {
     }
     if (!nic.Present()) {
       lines.push_back("         " + nic.device + " absent (its ID reads all ones)");
-      AddWrapped(lines, "         ", NoControllerReason(board, nic));
+      AddWrapped(lines, "         ", NoControllerReason(board, nic, call.layout));
       continue;
     }
     lines.push_back(Format("         %s  %s  %-22s %s", nic.device.c_str(),

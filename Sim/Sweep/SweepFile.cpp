@@ -1,6 +1,9 @@
 #include "Sweep/SweepFile.h"
 
+#include "Report/ErrorStops.h"
+
 #include <map>
+#include <sstream>
 
 namespace boardsim {
 namespace {
@@ -21,16 +24,33 @@ std::optional<Verdict> VerdictFrom(const std::string &text) {
   return std::nullopt;
 }
 
-std::string Describe(const Verdict &verdict) {
-  std::string text = kVerdictNames[static_cast<size_t>(verdict.kind)];
-  return verdict.detail.empty() ? text : text + " (" + verdict.detail + ")";
-}
-
 std::string SiteKey(const CallSite &site) {
   return site.call + " " + site.image + " " + std::to_string(site.nth);
 }
 
+// The detail with each error stop code followed by what it means:
+// "error stop 0x90875: S3 private record could not be allocated; 0x90898: ...".
+std::string ReadableDetail(const Verdict &verdict) {
+  if (verdict.kind != VerdictKind::Halted)
+    return verdict.detail;
+  std::istringstream words(verdict.detail);
+  std::string text, word;
+  size_t codes = 0;
+  while (words >> word) {
+    const bool code = word.rfind("0x", 0) == 0;
+    text += (text.empty() ? "" : code && codes++ ? "; " : " ") + word;
+    if (code)
+      text += ": " + report::ErrorStopMeaning(static_cast<uint32_t>(std::stoul(word, nullptr, 16)));
+  }
+  return text;
+}
+
 } // namespace
+
+std::string Describe(const Verdict &verdict) {
+  const std::string text = kVerdictNames[static_cast<size_t>(verdict.kind)];
+  return verdict.detail.empty() ? text : text + " (" + ReadableDetail(verdict) + ")";
+}
 
 std::string SiteName(const CallSite &site) {
   std::string name = site.call + " " + site.image + " call " + std::to_string(site.nth);

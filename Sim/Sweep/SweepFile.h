@@ -16,6 +16,10 @@ std::optional<SweepResult> SweepFromJson(const std::string &text, std::string &p
 // Every difference of `actual` from `expected`, one readable line each; empty when they agree.
 std::vector<std::string> CompareSweeps(const SweepResult &expected, const SweepResult &actual);
 
+// A verdict for people: "halted (error stop 0x90875 \"S3 private record could not be allocated\")".
+// The classification file keeps the bare detail.
+std::string Describe(const Verdict &verdict);
+
 // "smm.SmmAllocatePool S3SaveSmm#1 call 2 (target)"
 std::string SiteName(const CallSite &site);
 

@@ -47,10 +47,8 @@ std::string RenderSweepTable(const SweepResult &result) {
         group->second.push_back(Short(result.statuses[s]));
     }
     for (const auto &[verdict, statuses] : groups) {
-      std::string head = kVerdictNames[static_cast<size_t>(verdict->kind)];
-      if (!verdict->detail.empty())
-        head += " (" + verdict->detail + ")";
-      AddLine(out, head, groups.size() == 1 ? std::vector<std::string>{"every status"} : statuses);
+      AddLine(out, Describe(*verdict),
+              groups.size() == 1 ? std::vector<std::string>{"every status"} : statuses);
     }
   }
   return out + RenderSweepTotal(result);

@@ -26,7 +26,9 @@ struct RunOptions {
 struct TestOptions {
   std::vector<std::string> paths; // board files and folders
   std::optional<std::string> junitPath;
-  unsigned jobs = 0; // 0: one per core
+  unsigned jobs = 0;           // 0: one per core
+  std::string engine = "host"; // passed to each run, as `run` takes them
+  std::optional<std::string> imageDirectory;
 };
 
 struct SweepOptionsText {

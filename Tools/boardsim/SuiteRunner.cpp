@@ -19,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-BoardRun RunOne(const std::string &self, const std::string &path) {
+BoardRun RunOne(const std::string &self, const std::string &path,
+                const std::vector<std::string> &runOptions) {
   BoardRun run{path, 0, {}, 0};
   const auto start = std::chrono::steady_clock::now();
   int pipeFds[2];
@@ -34,6 +35,7 @@ BoardRun RunOne(const std::string &self, const std::string &path) {
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   std::vector<std::string> args = {self, "run", path, "--quiet"};
+  args.insert(args.end(), runOptions.begin(), runOptions.end());
   std::vector<char *> argv;
   for (std::string &arg : args)
     argv.push_back(arg.data());
@@ -85,7 +87,8 @@ std::vector<std::string> CollectBoardFiles(const std::vector<std::string> &paths
 }
 
 std::vector<BoardRun> RunBoards(const std::string &self, const std::vector<std::string> &files,
-                                unsigned jobs, const std::function<void(const BoardRun &)> &done) {
+                                unsigned jobs, const std::vector<std::string> &runOptions,
+                                const std::function<void(const BoardRun &)> &done) {
   std::vector<BoardRun> runs(files.size());
   std::vector<bool> finished(files.size(), false);
   std::atomic<size_t> next{0};
@@ -93,7 +96,7 @@ std::vector<BoardRun> RunBoards(const std::string &self, const std::vector<std::
   size_t reported = 0;
   auto worker = [&] {
     for (size_t i; (i = next++) < files.size();) {
-      BoardRun run = RunOne(self, files[i]);
+      BoardRun run = RunOne(self, files[i], runOptions);
       std::lock_guard lock(mutex);
       runs[i] = std::move(run);
       finished[i] = true;

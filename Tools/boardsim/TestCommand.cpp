@@ -51,7 +51,10 @@ int TestCommand(const TestOptions &options, const std::string &self) {
   const unsigned jobs = options.jobs ? options.jobs : std::thread::hardware_concurrency();
   std::vector<std::string> summaries;
   size_t failed = 0;
-  std::vector<BoardRun> runs = RunBoards(self, files, jobs, [&](const BoardRun &run) {
+  std::vector<std::string> runOptions = {"--engine", options.engine};
+  if (options.imageDirectory)
+    runOptions.insert(runOptions.end(), {"--images", *options.imageDirectory});
+  std::vector<BoardRun> runs = RunBoards(self, files, jobs, runOptions, [&](const BoardRun &run) {
     summaries.push_back(FailureSummary(run));
     const std::string &summary = summaries.back();
     failed += !summary.empty();

@@ -59,9 +59,10 @@ error, 4 the command line is wrong.)";
 
 constexpr const char *kTestFooter =
     R"(Runs every board file given, and every *.toml file in the folders given, each
-as 'boardsim run FILE --quiet' in a process of its own, as many at a time as
-the machine has cores. A board passes when its run exits with status 0: every
-[[expect]] entry held (or, without expectations, the boot ran to its end).
+as 'boardsim run FILE --quiet' (with --engine and --images as given) in a
+process of its own, as many at a time as the machine has cores. A board passes
+when its run exits with status 0: every [[expect]] entry held (or, without
+expectations, the boot ran to its end).
 One line per board, then the output of each failed board, then the total
 "N passed, M failed".
 
@@ -71,7 +72,8 @@ wrong.
 
 Examples:
   boardsim test boards/
-  boardsim test boards/ my-boards/ --junit boardsim-junit.xml)";
+  boardsim test boards/ my-boards/ --junit boardsim-junit.xml
+  boardsim test boards/ --engine image)";
 
 // The running program, which 'test' starts once per board.
 std::string SelfPath(const char *argv0) {
@@ -144,6 +146,13 @@ int main(int argc, char **argv) {
       ->type_name("FILE");
   testCommand->add_option("-j,--jobs", test.jobs, "boards run at a time; default: one per core")
       ->type_name("N");
+  testCommand->add_option("--engine", test.engine, "host (default) or image, for every board")
+      ->check(CLI::IsMember({"host", "image"}))
+      ->type_name("ENGINE");
+  testCommand
+      ->add_option("--images", test.imageDirectory,
+                   "image engine: folder of the .efi/.map files; default: the build's")
+      ->type_name("DIR");
 
   boardsim::SweepOptionsText sweep;
   CLI::App *sweepCommand =

@@ -148,6 +148,38 @@ call = "GetNicMacAddresses"
       << run.report();
 }
 
+// A NIC of the board file on the bus the driver looks on, but at another function than the
+// layout selects: the walk names the function, why, and where the board's NIC is.
+TEST(PciWalkReport, ANicAtAnotherFunctionThanTheLayoutSelectsIsNamed) {
+  ReportRun run(R"(
+[pcd]
+PcdNic4BridgeLocation = 0x0020
+PcdNicFunctionLayout = 2
+[[pci]]
+bdf = "00:04.0"
+kind = "bridge"
+secondary = 0x20
+subordinate = 0x20
+[[pci]]
+bdf = "20:00.0"
+kind = "nic"
+[[boot]]
+dispatch = "BoardInfoDxe"
+[[boot]]
+call = "GetNicMacAddresses"
+)");
+  std::string walk; // the walk's wrapped lines as one text
+  for (const std::string &line : run.Section(kWalk))
+    walk += " " + line.substr(line.find_first_not_of(' '));
+  EXPECT_NE(walk.find("no controller at 20:00.1, where BoardInfoDxe looks"), std::string::npos)
+      << walk;
+  EXPECT_NE(walk.find("PcdNicFunctionLayout = 2 makes NIC 4 function 1"), std::string::npos)
+      << walk;
+  EXPECT_NE(walk.find("the board file's NIC below the bridge is 20:00.0"), std::string::npos)
+      << walk;
+  EXPECT_EQ(walk.find("lie outside"), std::string::npos) << walk;
+}
+
 TEST(PciWalkReport, ANicWhoseIdPicksAnotherRuleThanItsModelIsPointedOut) {
   // An Intel 700-series ID on a model that keeps its MAC at BAR0 + 0x5400: the module reads the
   // 700-series registers and gets zeros, and the report says why.

@@ -88,6 +88,52 @@ TEST(Expectations, InOrderEntriesMatchOnlyAfterThePreviousMatch) {
             (std::vector<bool>{true, true, true, false}));
 }
 
+// The failure text of the board plus `expects`, as `boardsim run` prints it.
+std::string Failures(const std::string &expects) {
+  const std::string text = std::string(kIntelBoard) + expects;
+  LoadResult loaded = ParseBoardText(text, "expect.toml");
+  if (!loaded.board)
+    return "the board does not load";
+  Scenario run(text);
+  return RenderExpectations("expect.toml",
+                            CheckExpectations(*loaded.board, run.final(), run.events()));
+}
+
+bool Has(const std::string &text, const std::string &part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(ExpectationFailures, PcdsAreShownByNameInHexOnlyWhereTheyDiffer) {
+  const std::string text = Failures("[[expect]]\npcd = { PcdNic1BridgeLocation = 0x9, "
+                                    "PcdBoardDeviceCode = 0, \"777\" = 5 }\n");
+  EXPECT_TRUE(Has(text, "expected: { PcdNic1BridgeLocation = 0x9, \"777\" = 0x5 }\n")) << text;
+  EXPECT_TRUE(Has(text, "got:      { PcdNic1BridgeLocation = 0x8, \"777\" = 0x0 }\n")) << text;
+  EXPECT_FALSE(Has(text, "PcdBoardDeviceCode")) << text; // it holds
+}
+
+TEST(ExpectationFailures, CodesAddressesAndRegisterValuesAreShownInHex) {
+  const std::string text = Failures(R"([[expect]]
+event = { ev = "pcd_get", token = 2, value = 9 }
+[[expect]]
+event = { ev = "alloc", space = "boot", size = 1 }
+[[expect]]
+error_stops = [0x90672]
+)");
+  // The closest event keeps its sequence number, token and width in decimal.
+  EXPECT_TRUE(Has(text, "expected: { ev = \"pcd_get\", token = 2, value = 0x9 }\n")) << text;
+  EXPECT_TRUE(Has(text, "\"pcd_get\", token = 2, width = 32, value = 0x8 }")) << text;
+  // An address in hex, a size in decimal.
+  EXPECT_TRUE(Has(text, "ev = \"alloc\", space = \"boot\", size = 589, addr = 0x")) << text;
+  EXPECT_TRUE(Has(text, "expected: [0x90672]\n    got:      []\n")) << text;
+}
+
+TEST(ExpectationFailures, MacAddressesAreShownAsBoardsWriteThem) {
+  const std::string text =
+      Failures("[[expect]]\nmacs = [\"3c:fd:fe:a1:b2:c4\", \"00:00:00:00:00:01\"]\n");
+  EXPECT_TRUE(Has(text, "expected: [\"3C:FD:FE:A1:B2:C4\", \"00:00:00:00:00:01\"]\n")) << text;
+  EXPECT_TRUE(Has(text, "got:      [\"3C:FD:FE:A1:B2:C3\"]\n")) << text;
+}
+
 TEST(Expectations, AnOutcomeEntryReplacesTheImpliedOne) {
   EXPECT_EQ(Verdicts("[[expect]]\noutcome = \"halted\"\n"), (std::vector<bool>{false}));
   EXPECT_EQ(Verdicts("[[expect]]\noutcome = \"completed\"\n"), (std::vector<bool>{true}));

@@ -115,7 +115,8 @@ TEST(SweepFile, ListsEveryDifferenceFromThePinnedClassification) {
   std::vector<std::string> differences = CompareSweeps(Pinned(), now);
   ASSERT_EQ(differences.size(), 3u);
   EXPECT_EQ(differences[0], "smm.SmmAllocatePool S3SaveSmm#1 call 2, EFI_WARN_STALE_DATA: "
-                            "pinned same, now halted (error stop 0x70177)");
+                            "pinned same, now halted (error stop 0x70177: no SMRAM for a heap "
+                            "buffer of kind 8)");
   EXPECT_EQ(differences[1], "new call site: pei.LocatePpi BoardInfoPei#1 call 2 (PCD_PPI)");
   EXPECT_EQ(differences[2], "call site gone: pei.LocatePpi BoardInfoPei#1 call 1 (PCD_PPI)");
 
@@ -129,11 +130,19 @@ TEST(SweepFile, ListsEveryDifferenceFromThePinnedClassification) {
 TEST(SweepTable, GroupsStatusesWithTheSameResultAndCountsEveryRun) {
   const std::string table = RenderSweepTable(Pinned());
   EXPECT_NE(table.find("smm.SmmAllocatePool S3SaveSmm#1 call 2\n"
-                       "    halted (error stop 0x70177): NOT_FOUND\n"
+                       "    halted (error stop 0x70177: no SMRAM for a heap buffer of kind 8): "
+                       "NOT_FOUND\n"
                        "    same: WARN_STALE_DATA\n"),
             std::string::npos);
   EXPECT_NE(table.find("4 runs at 2 call sites: 1 same, 1 changed, 0 image error, 1 halted, "
                        "0 fault, 0 hang, 1 crash\n"),
+            std::string::npos);
+  // Each code of a halt is named; the classification file keeps the bare codes.
+  const Verdict twoStops{VerdictKind::Halted, "error stop 0x90672 0x1234"};
+  EXPECT_EQ(Describe(twoStops), "halted (error stop 0x90672: S3 save table signature is not "
+                                "\"AS3T\"; 0x1234: unknown code)");
+  EXPECT_NE(SweepToJson({"b", {"EFI_NOT_FOUND"}, {{"c", "i", 1, ""}}, {{twoStops}}})
+                .find("\"halted: error stop 0x90672 0x1234\""),
             std::string::npos);
 }
 

@@ -17,8 +17,8 @@ status=$?
 cat "$out/run.txt"
 [ "$status" = 3 ] || fail "run exited with $status, not 3"
 grep -q 'wrong-mac.toml:[0-9]*: expectation macs (call 1) failed' "$out/run.txt" || fail "no failure line"
-grep -q 'expected: \["3cfdfea1b2c4"\]' "$out/run.txt" || fail "expected value not shown"
-grep -q 'got: *\["3cfdfea1b2c3"\]' "$out/run.txt" || fail "actual value not shown"
+grep -q 'expected: \["3C:FD:FE:A1:B2:C4"\]' "$out/run.txt" || fail "expected value not shown"
+grep -q 'got: *\["3C:FD:FE:A1:B2:C3"\]' "$out/run.txt" || fail "actual value not shown"
 grep -q '^1 of 2 expectations failed$' "$out/run.txt" || fail "no count"
 
 "$BOARDSIM" test "$out/suite" --junit "$out/junit.xml" >"$out/test.txt" 2>&1
