@@ -3,23 +3,25 @@
 #pragma once
 #include <Uefi.h>
 
-class ConsoleLine {
+#include "LineText.h"
+
+class ConsoleLine : public LineText {
 public:
   ConsoleLine() { Text("qemu-check: "); }
 
-  ConsoleLine &Text(CONST CHAR8 *Text);
-  // "0x" and the value in upper-case hex without leading zeros.
-  ConsoleLine &Hex(UINT64 Value);
-  ConsoleLine &Decimal(UINT64 Value);
-  // Each byte as two upper-case hex digits, no separators.
-  ConsoleLine &Bytes(CONST UINT8 *Bytes, UINTN Count);
+  template <typename T> ConsoleLine &Text(T Value) { return Chain(&LineText::Text, Value); }
+  template <typename T> ConsoleLine &Hex(T Value) { return Chain(&LineText::Hex, Value); }
+  template <typename T> ConsoleLine &Decimal(T Value) { return Chain(&LineText::Decimal, Value); }
+  ConsoleLine &Bytes(CONST UINT8 *Data, UINTN Count) {
+    LineText::Bytes(Data, Count);
+    return *this;
+  }
   // Writes the line with CR LF through the system table's ConOut.
   VOID Emit();
 
 private:
-  VOID Put(CHAR8 Character);
-
-  static constexpr UINTN Capacity = 160;
-  CHAR16 Buffer[Capacity + 3];
-  UINTN Length = 0;
+  template <typename F, typename T> ConsoleLine &Chain(F Member, T Value) {
+    (this->*Member)(Value);
+    return *this;
+  }
 };
