@@ -6,27 +6,12 @@
 
 #include "LineText.h"
 
-class DebugConsoleLine : public LineText {
+class DebugConsoleLine : public LineFormat<DebugConsoleLine> {
 public:
   DebugConsoleLine() { Text("qemu-board: "); }
 
-  template <typename T> DebugConsoleLine &Text(T Value) { return Chain(&LineText::Text, Value); }
-  template <typename T> DebugConsoleLine &Hex(T Value) { return Chain(&LineText::Hex, Value); }
-  template <typename T> DebugConsoleLine &Decimal(T Value) {
-    return Chain(&LineText::Decimal, Value);
-  }
-  DebugConsoleLine &Bytes(CONST VOID *Data, UINTN Count) {
-    LineText::Bytes(static_cast<CONST UINT8 *>(Data), Count);
-    return *this;
-  }
   // Writes the line and a line feed to the debug port.
   VOID Emit();
-
-private:
-  template <typename F, typename T> DebugConsoleLine &Chain(F Member, T Value) {
-    (this->*Member)(Value);
-    return *this;
-  }
 };
 
 // What a status looks like in the lines whatever the phase's word size: the error bit as bit 63.

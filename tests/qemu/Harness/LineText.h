@@ -22,3 +22,17 @@ protected:
 private:
   VOID Put(CHAR8 Character);
 };
+
+// The same pieces, each returning the concrete line so that calls chain up to its Emit.
+template <typename Line> class LineFormat : public LineText {
+public:
+  Line &Text(CONST CHAR8 *Value) { return Chain(LineText::Text(Value)); }
+  Line &Hex(UINT64 Value) { return Chain(LineText::Hex(Value)); }
+  Line &Decimal(UINTN Value) { return Chain(LineText::Decimal(Value)); }
+  Line &Bytes(CONST VOID *Data, UINTN Count) {
+    return Chain(LineText::Bytes(static_cast<CONST UINT8 *>(Data), Count));
+  }
+
+private:
+  Line &Chain(LineText &) { return static_cast<Line &>(*this); }
+};
