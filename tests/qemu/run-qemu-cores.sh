@@ -87,6 +87,18 @@ for image in shadowed in-place; do
 done
 grep -q 'apriori [0-9]*  681566C6-9FBA-4802-A67B-EB86B95D0119' "$work/in-place.imagecheck.txt" ||
   fail in-place "imagecheck does not list BoardInfoPei in the PEI apriori file"
+# An independent reader (UEFIExtract, Debian's uefitool-cli) must find the inserted files too.
+if command -v UEFIExtract >/dev/null; then
+  for image in shadowed in-place; do
+    (cd "$work" && UEFIExtract "$image.fd" report >"$image.uefiextract.txt" 2>&1) || true
+    for module in QemuPeiHarness BoardInfoPei QemuPeiVerifier; do
+      grep -q "| $module\$" "$work/$image.fd.report.txt" ||
+        fail "$image" "UEFIExtract does not find $module in the image"
+    done
+  done
+  grep -q '| QemuSmmHarness$' "$work/shadowed.fd.report.txt" ||
+    fail shadowed "UEFIExtract does not find QemuSmmHarness in the image"
+fi
 
 # boot NAME CODE STOP: boots the image until STOP (a command that succeeds once the result is
 # there) or QEMU ends; then stops QEMU. Logs go to WORK/NAME/.
