@@ -14,14 +14,15 @@ set(BOARDFW_FIRMWARE_FLAGS -std=c++20 -ffreestanding -fno-exceptions -fno-rtti
 
 # add_firmware_image(<name> ARCH <X64|IA32> ALIGN <bytes> ENTRY_GLUE <Dxe|Pei>
 #                    ENTRY_POINT <function> SOURCES <files...> [DEFINITIONS <defs...>]
-#                    [INCLUDE_DIRS <dirs...>] [OUTPUT_NAME <file stem>] [APPLICATION])
+#                    [INCLUDE_DIRS <dirs...>] [OUTPUT_NAME <file stem>] [APPLICATION]
+#                    [DEPENDS <generated headers...>])
 # Builds <build>/images/<stem>.efi, its link map <build>/images/<stem>.map and its symbols
 # <build>/images/<stem>.pdb (target <name>Image, part of ALL). <stem> defaults to <name>. The
 # image is a boot service driver (subsystem 11), or a UEFI application (subsystem 10) with
 # APPLICATION.
 function(add_firmware_image name)
   cmake_parse_arguments(ARG "APPLICATION" "ARCH;ALIGN;ENTRY_GLUE;ENTRY_POINT;OUTPUT_NAME"
-                        "SOURCES;DEFINITIONS;INCLUDE_DIRS" ${ARGN})
+                        "SOURCES;DEFINITIONS;INCLUDE_DIRS;DEPENDS" ${ARGN})
   foreach(required ARCH ALIGN ENTRY_GLUE ENTRY_POINT SOURCES)
     if(NOT ARG_${required})
       message(FATAL_ERROR "add_firmware_image(${name}): ${required} is required")
@@ -68,7 +69,7 @@ function(add_firmware_image name)
       OUTPUT ${object}
       COMMAND ${BOARDFW_FIRMWARE_CLANG} ${target_flags} ${BOARDFW_FIRMWARE_FLAGS} ${include_flags}
               ${define_flags} -MD -MF ${object}.d -c ${source} -o ${object}
-      DEPENDS ${source}
+      DEPENDS ${source} ${ARG_DEPENDS}
       DEPFILE ${object}.d
       COMMENT "Compiling ${relative} for ${ARG_OUTPUT_NAME}.efi"
       COMMAND_EXPAND_LISTS VERBATIM)

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev
   qemu-system-x86 ovmf mtools uefitool-cli
-  libunicorn-dev libcapstone-dev pkg-config
+  libunicorn-dev libcapstone-dev pkg-config liblzma-dev
 )
 
 missing=()

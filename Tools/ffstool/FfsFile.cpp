@@ -67,6 +67,22 @@ private:
   std::vector<std::uint8_t> data_;
 };
 
+// The header's size, checksums and state for the given file data, then the data.
+std::vector<std::uint8_t> FinishFile(FileHeader header, std::span<const std::uint8_t> data) {
+  const std::size_t size = sizeof(FileHeader) + data.size();
+  if (size > kMaxFileSize) {
+    throw FfsError("the file would be " + std::to_string(size) +
+                   " bytes; an FFS2 file holds at most 16 MiB");
+  }
+  PutSize24(header.Size, size);
+  std::vector<std::uint8_t> file(sizeof(header));
+  std::memcpy(file.data(), &header, sizeof(header));
+  file.insert(file.end(), data.begin(), data.end());
+  file[offsetof(FileHeader, State)] = kStateValidErasePolarity1;
+  RefreshChecksums(file);
+  return file;
+}
+
 std::uint8_t AlignmentAttribute(std::uint32_t alignment) {
   for (std::uint8_t code = 0; code < std::size(kDataAlignments); ++code) {
     if (kDataAlignments[code] >= alignment) {
@@ -89,10 +105,16 @@ template <typename Enum> constexpr TypeName Named(Enum type, std::string_view na
 constexpr TypeName kFileTypeNames[] = {
     Named(FileType::Raw, "RAW"),
     Named(FileType::Freeform, "FREEFORM"),
+    Named(FileType::SecurityCore, "SEC_CORE"),
+    Named(FileType::PeiCore, "PEI_CORE"),
+    Named(FileType::DxeCore, "DXE_CORE"),
     Named(FileType::Peim, "PEIM"),
     Named(FileType::Driver, "DRIVER"),
     Named(FileType::Application, "APPLICATION"),
     Named(FileType::Smm, "SMM"),
+    Named(FileType::FirmwareVolumeImage, "FV_IMAGE"),
+    Named(FileType::CombinedSmmDxe, "SMM_DXE"),
+    Named(FileType::SmmCore, "SMM_CORE"),
     Named(FileType::Pad, "FFS_PAD"),
 };
 constexpr TypeName kSectionTypeNames[] = {
@@ -150,23 +172,35 @@ std::vector<std::uint8_t> BuildFile(const FileSpec &spec) {
   version.insert(version.end(), versionText.begin(), versionText.end());
   sections.Append(SectionType::Version, version);
 
-  const std::vector<std::uint8_t> &data = sections.Data();
-  const std::size_t size = sizeof(FileHeader) + data.size();
-  if (size > kMaxFileSize) {
-    throw FfsError("the file would be " + std::to_string(size) +
-                   " bytes; an FFS2 file holds at most 16 MiB");
-  }
-  PutSize24(header.Size, size);
-  // The header sum counts State and the file checksum as zero.
+  return FinishFile(header, sections.Data());
+}
+
+std::vector<std::uint8_t> BuildSectionFile(const Guid &name, FileType type, SectionType section,
+                                           std::span<const std::uint8_t> body) {
+  FileHeader header{};
+  std::copy(name.Bytes.begin(), name.Bytes.end(), header.Name);
+  header.Type = static_cast<std::uint8_t>(type);
+  header.Attributes = kAttribChecksum;
+  SectionWriter sections;
+  sections.Append(section, body);
+  return FinishFile(header, sections.Data());
+}
+
+void RefreshChecksums(std::span<std::uint8_t> file) {
+  FileHeader header;
+  std::memcpy(&header, file.data(), sizeof(header));
+  const std::size_t size = GetSize24(header.Size);
+  const std::uint8_t state = header.State;
+  header.State = 0;
+  header.HeaderChecksum = 0;
+  header.FileChecksum = 0;
   header.HeaderChecksum = static_cast<std::uint8_t>(
       -Sum8({reinterpret_cast<const std::uint8_t *>(&header), sizeof(header)}));
-  header.FileChecksum = static_cast<std::uint8_t>(-Sum8(data));
-  header.State = kStateValidErasePolarity1;
-
-  std::vector<std::uint8_t> file(sizeof(header));
+  header.FileChecksum = (header.Attributes & kAttribChecksum) != 0
+                            ? static_cast<std::uint8_t>(-Sum8(file.subspan(24, size - 24)))
+                            : kFixedFileChecksum;
+  header.State = state;
   std::memcpy(file.data(), &header, sizeof(header));
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
 }
 
 ParsedFile ParseFile(std::span<const std::uint8_t> bytes) {
@@ -198,7 +232,10 @@ ParsedFile ParseFile(std::span<const std::uint8_t> bytes) {
                                ? static_cast<std::uint8_t>(Sum8(data) + header.FileChecksum) == 0
                                : header.FileChecksum == kFixedFileChecksum;
 
-  for (std::size_t at = sizeof(FileHeader); at + sizeof(SectionHeader) <= file.Size;
+  // Pad and raw files hold bytes, not sections.
+  const bool sectioned = file.Type != static_cast<std::uint8_t>(FileType::Pad) &&
+                         file.Type != static_cast<std::uint8_t>(FileType::Raw);
+  for (std::size_t at = sizeof(FileHeader); sectioned && at + sizeof(SectionHeader) <= file.Size;
        at = AlignUp(at, kSectionAlignment)) {
     const std::size_t size = GetSize24(bytes.data() + at);
     if (size < sizeof(SectionHeader) || at + size > file.Size) {

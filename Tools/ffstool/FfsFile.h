@@ -34,6 +34,13 @@ struct FileSpec {
 // volume with erase polarity 1, so that it can be copied into such a volume as it is.
 std::vector<std::uint8_t> BuildFile(const FileSpec &spec);
 
+// A file of one section, e.g. an apriori file (FREEFORM with a RAW section).
+std::vector<std::uint8_t> BuildSectionFile(const Guid &name, FileType type, SectionType section,
+                                           std::span<const std::uint8_t> body);
+
+// Recomputes the header and data checksums of a file whose bytes changed (State is kept).
+void RefreshChecksums(std::span<std::uint8_t> file);
+
 struct FileSection {
   std::uint8_t Type = 0;
   std::size_t Offset = 0; // of the section header, from the start of the file

@@ -14,19 +14,27 @@ static_assert(std::endian::native == std::endian::little, "the layouts are writt
 enum class FileType : std::uint8_t {
   Raw = 0x01,
   Freeform = 0x02,
+  SecurityCore = 0x03,
+  PeiCore = 0x04,
+  DxeCore = 0x05,
   Peim = 0x06,
   Driver = 0x07,
   Application = 0x09,
   Smm = 0x0A,
+  FirmwareVolumeImage = 0x0B,
+  CombinedSmmDxe = 0x0C,
+  SmmCore = 0x0D,
   Pad = 0xF0,
 };
 
 // EFI_SECTION_* (PI volume 3, 2.1.5.1).
 enum class SectionType : std::uint8_t {
+  GuidDefined = 0x02,
   Pe32 = 0x10,
   DxeDepex = 0x13,
   Version = 0x14,
   UserInterface = 0x15,
+  FirmwareVolumeImage = 0x17,
   Raw = 0x19,
   PeiDepex = 0x1B,
   SmmDepex = 0x1C,
@@ -57,6 +65,7 @@ struct FileHeader {
   std::uint8_t State;
 };
 static_assert(sizeof(FileHeader) == 24);
+inline constexpr std::uint8_t kAttribLargeFile = 0x01; // FFS3 header with a 64-bit size
 static_assert(offsetof(FileHeader, HeaderChecksum) == 16);
 static_assert(offsetof(FileHeader, Type) == 18);
 static_assert(offsetof(FileHeader, Size) == 20);
@@ -70,6 +79,8 @@ inline constexpr std::uint8_t kFixedFileChecksum = 0xAA; // FFS_FIXED_CHECKSUM
 inline constexpr std::uint8_t kStateHeaderConstruction = 0x01;
 inline constexpr std::uint8_t kStateHeaderValid = 0x02;
 inline constexpr std::uint8_t kStateDataValid = 0x04;
+inline constexpr std::uint8_t kStateDeleted = 0x10;
+inline constexpr std::uint8_t kStateHeaderInvalid = 0x20;
 // A complete file in a volume whose erased bytes read 0xFF: the state bits are inverted.
 inline constexpr std::uint8_t kStateValidErasePolarity1 =
     static_cast<std::uint8_t>(~(kStateHeaderConstruction | kStateHeaderValid | kStateDataValid));
@@ -85,6 +96,21 @@ struct SectionHeader {
 };
 static_assert(sizeof(SectionHeader) == 4);
 inline constexpr std::size_t kSectionAlignment = 4;
+inline constexpr std::size_t kMaxSectionSize =
+    0xFFFFFF; // 0xFFFFFF itself means the extended header
+
+// EFI_GUID_DEFINED_SECTION: the common header, the GUID of the processing, where the data starts
+// (from the section start) and EFI_GUIDED_SECTION_* attributes.
+struct GuidDefinedSectionHeader {
+  SectionHeader Common;
+  std::uint8_t SectionDefinitionGuid[16];
+  std::uint16_t DataOffset;
+  std::uint16_t Attributes;
+};
+static_assert(sizeof(GuidDefinedSectionHeader) == 24);
+static_assert(offsetof(GuidDefinedSectionHeader, DataOffset) == 20);
+inline constexpr std::uint16_t kGuidedSectionProcessingRequired = 0x0001;
+inline constexpr std::uint16_t kGuidedSectionAuthStatusValid = 0x0002;
 inline constexpr std::size_t kFileAlignment = 8; // files start on 8-byte boundaries of a volume
 
 // EFI_FIRMWARE_VOLUME_HEADER without its block map.

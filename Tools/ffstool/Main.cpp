@@ -3,6 +3,9 @@
 //                  [--depex EXPR] --name UI-NAME --version TEXT [--build N]
 //   ffstool depex  -o OUT EXPR          the compiled expression alone (for binary INF files)
 //   ffstool volume -o OUT [--block-size N] FILE.ffs...
+//   ffstool freeform -o OUT --guid GUID --raw DATA   a FREEFORM file holding DATA in a RAW section
+//   ffstool insert -o OUT --image FIRMWARE.fd [--preset N] pei:FILE.ffs|pei-apriori:FILE.ffs|
+//                  dxe:FILE.ffs...    files added to an OVMF-style image's PEI and DXE volumes
 #include <CLI/CLI.hpp>
 
 #include <fstream>
@@ -11,6 +14,7 @@
 
 #include "Depex.h"
 #include "FfsFile.h"
+#include "FirmwareImage.h"
 #include "FirmwareVolume.h"
 #include "PeImage.h"
 
@@ -28,6 +32,32 @@ void WriteFile(const std::string &path, const std::vector<std::uint8_t> &bytes) 
 const std::map<std::string, fwfile::FileType> kFileTypes = {{"PEIM", fwfile::FileType::Peim},
                                                             {"DRIVER", fwfile::FileType::Driver},
                                                             {"SMM", fwfile::FileType::Smm}};
+
+fwfile::Guid ParseGuidOption(const std::string &text) {
+  const std::optional<fwfile::Guid> guid = fwfile::ParseGuid(text);
+  if (!guid) {
+    throw std::runtime_error("--guid " + text +
+                             ": not a GUID; write it as XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX");
+  }
+  return *guid;
+}
+
+// "pei:FILE", "pei-apriori:FILE" or "dxe:FILE".
+fwfile::Insertion ParseInsertion(const std::string &text) {
+  static const std::map<std::string, std::pair<fwfile::TargetVolume, bool>> kKinds = {
+      {"pei", {fwfile::TargetVolume::Pei, false}},
+      {"pei-apriori", {fwfile::TargetVolume::Pei, true}},
+      {"dxe", {fwfile::TargetVolume::Dxe, false}}};
+  const std::size_t colon = text.find(':');
+  const auto kind = colon == std::string::npos ? kKinds.end() : kKinds.find(text.substr(0, colon));
+  if (kind == kKinds.end()) {
+    throw std::runtime_error(text + ": write pei:FILE.ffs, pei-apriori:FILE.ffs or dxe:FILE.ffs");
+  }
+  fwfile::Insertion insertion;
+  std::tie(insertion.Volume, insertion.Apriori) = kind->second;
+  insertion.File = imagecheck::ReadFileBytes(text.substr(colon + 1));
+  return insertion;
+}
 
 } // namespace
 
@@ -63,16 +93,31 @@ int main(int argc, char **argv) {
   volume->add_option("--block-size", blockSize, "bytes per block of the block map");
   volume->add_option("files", inputs, "the .ffs files, in volume order")->required();
 
+  std::string rawPath;
+  CLI::App *freeform =
+      app.add_subcommand("freeform", "a FREEFORM file holding any data in a RAW section");
+  freeform->add_option("-o,--output", output, "the .ffs file to write")->required();
+  freeform->add_option("--guid", guidText, "the file name GUID, registry form")->required();
+  freeform->add_option("--raw", rawPath, "the data, e.g. a firmware volume")->required();
+
+  std::string firmwarePath;
+  std::uint32_t preset = 6;
+  std::vector<std::string> additions;
+  CLI::App *insert = app.add_subcommand(
+      "insert", "FFS files added to the PEI and DXE volumes of a firmware "
+                "image laid out as OVMF's (compressed volumes in the first one)");
+  insert->add_option("-o,--output", output, "the firmware image to write")->required();
+  insert->add_option("--image", firmwarePath, "the firmware image to start from")->required();
+  insert->add_option("--preset", preset, "xz preset (0-9) for the recompression");
+  insert->add_option("files", additions,
+                     "pei:F.ffs (shadowed PEIM), pei-apriori:F.ffs (runs in place, dispatched "
+                     "first), dxe:F.ffs; in this order (none: only recompress)");
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (file->parsed()) {
       fwfile::FileSpec spec;
-      const std::optional<fwfile::Guid> name = fwfile::ParseGuid(guidText);
-      if (!name) {
-        throw std::runtime_error("--guid " + guidText +
-                                 ": not a GUID; write it as XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX");
-      }
-      spec.Name = *name;
+      spec.Name = ParseGuidOption(guidText);
       spec.Type = type;
       spec.Pe32 = imagecheck::ReadFileBytes(imagePath);
       // A PEIM runs where it lies in flash, so its image must sit at its section alignment;
@@ -87,6 +132,17 @@ int main(int argc, char **argv) {
       spec.Version = version;
       spec.BuildNumber = build;
       WriteFile(output, fwfile::BuildFile(spec));
+    } else if (freeform->parsed()) {
+      WriteFile(output, fwfile::BuildSectionFile(
+                            ParseGuidOption(guidText), fwfile::FileType::Freeform,
+                            fwfile::SectionType::Raw, imagecheck::ReadFileBytes(rawPath)));
+    } else if (insert->parsed()) {
+      std::vector<fwfile::Insertion> insertions;
+      for (const std::string &addition : additions) {
+        insertions.push_back(ParseInsertion(addition));
+      }
+      WriteFile(output, fwfile::InsertIntoImage(imagecheck::ReadFileBytes(firmwarePath), insertions,
+                                                preset));
     } else if (depex->parsed()) {
       WriteFile(output, fwfile::CompileDepex(depexText));
     } else {

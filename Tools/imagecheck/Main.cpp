@@ -1,5 +1,6 @@
 // imagecheck [--sizes] FILE...: prints what a firmware image's headers say (or, with --sizes,
-// only each image's size against its budget); a .ffs file is shown as a firmware file. Exits
+// only each image's size against its budget); a .ffs file is shown as a firmware file, a .fv or
+// .fd file as firmware volumes with their files. Exits
 // non-zero if a file cannot be read or parsed.
 #include <fstream>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include "FfsReport.h"
 #include "ImageReport.h"
 #include "PeImage.h"
+#include "VolumeReport.h"
 
 namespace {
 
@@ -46,6 +48,10 @@ int main(int argc, char **argv) {
       }
       if (path.extension() == ".ffs") {
         imagecheck::PrintFfsReport(std::cout, path, bytes);
+        continue;
+      }
+      if (path.extension() == ".fv" || path.extension() == ".fd") {
+        imagecheck::PrintVolumeReport(std::cout, path, bytes);
         continue;
       }
       const imagecheck::PeImage image = imagecheck::ParsePeImage(bytes);

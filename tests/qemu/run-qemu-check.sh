@@ -15,7 +15,8 @@ set -euo pipefail
 
 images=$(realpath "${1:?usage: run-qemu-check.sh IMAGES_DIR [WORK_DIR]}")
 work=${2:-$images/../qemu-check}
-ovmf_code=${OVMF_CODE:-/usr/share/OVMF/OVMF_CODE_4M.fd}
+# The SMM-enabled image, in which BoardInfoPei and S3SaveSmm run too (run-qemu-cores.sh).
+ovmf_code=${OVMF_CODE:-/usr/share/OVMF/OVMF_CODE_4M.secboot.fd}
 ovmf_vars=${OVMF_VARS:-/usr/share/OVMF/OVMF_VARS_4M.fd}
 boot_timeout=${QEMU_BOOT_TIMEOUT:-60}
 
@@ -157,7 +158,8 @@ run_boot() {
 
   local status=0
   timeout --kill-after=5 "$boot_timeout" qemu-system-x86_64 \
-    -machine q35,accel=tcg -m 256 -nographic -no-reboot -nic none -monitor none \
+    -machine q35,smm=on,accel=tcg -m 256 -nographic -no-reboot -nic none -monitor none \
+    -global driver=cfi.pflash01,property=secure,value=on \
     -drive "if=pflash,format=raw,readonly=on,file=$ovmf_code" \
     -drive "if=pflash,format=raw,file=$dir/vars.fd" \
     -drive "if=none,id=fat,format=raw,file=$dir/disk.img" -device ide-hd,drive=fat,bus=ide.0 \

@@ -88,3 +88,22 @@ struct EFI_DXE_SERVICES {
 };
 static_assert(__builtin_offsetof(EFI_DXE_SERVICES, Dispatch) == 0x80);
 static_assert(__builtin_offsetof(EFI_DXE_SERVICES, ProcessFirmwareVolume) == 0x98);
+
+// 220E73B6-6BDB-4413-8405-B974B108619A (PI volume 3, 3.4.1): a volume's files, for DXE code.
+inline constexpr EFI_GUID EFI_FIRMWARE_VOLUME2_PROTOCOL_GUID = {
+    0x220E73B6, 0x6BDB, 0x4413, {0x84, 0x05, 0xB9, 0x74, 0xB1, 0x08, 0x61, 0x9A}};
+inline constexpr UINT8 EFI_SECTION_RAW = 0x19;
+
+struct EFI_FIRMWARE_VOLUME2_PROTOCOL;
+using EFI_FV_READ_SECTION = EFI_STATUS(EFIAPI *)(CONST EFI_FIRMWARE_VOLUME2_PROTOCOL *This,
+                                                 CONST EFI_GUID *NameGuid, UINT8 SectionType,
+                                                 UINTN SectionInstance, VOID **Buffer,
+                                                 UINTN *BufferSize, UINT32 *AuthenticationStatus);
+struct EFI_FIRMWARE_VOLUME2_PROTOCOL {
+  VOID *GetVolumeAttributes;
+  VOID *SetVolumeAttributes;
+  VOID *ReadFile;
+  EFI_FV_READ_SECTION ReadSection;
+  // Later members are not used.
+};
+static_assert(__builtin_offsetof(EFI_FIRMWARE_VOLUME2_PROTOCOL, ReadSection) == 24);

@@ -28,6 +28,26 @@ UINT8 EFIAPI HarnessGet8(UINTN TokenNumber) {
   return mFirmwarePcd->Get8(TokenNumber);
 }
 
+// The S3 record's tokens, which S3SaveSmm reads (552 also writes) before anything else.
+UINT64 mS3PrivateData;
+UINT64 mS3CommunicationBuffer;
+
+UINT64 EFIAPI HarnessGet64(UINTN TokenNumber) {
+  if (TokenNumber == PcdS3LibPrivateData) {
+    return mS3PrivateData;
+  }
+  return TokenNumber == PcdS3CommunicationBuffer ? mS3CommunicationBuffer
+                                                 : mFirmwarePcd->Get64(TokenNumber);
+}
+
+EFI_STATUS EFIAPI HarnessSet64(UINTN TokenNumber, UINT64 Value) {
+  if (TokenNumber != PcdS3LibPrivateData) {
+    return mFirmwarePcd->Set64(TokenNumber, Value);
+  }
+  mS3PrivateData = Value;
+  return EFI_SUCCESS;
+}
+
 // Finds the firmware's interface and the handle that carries it, and builds the harness's
 // interface in front of it.
 EFI_STATUS PreparePcdOverride() {
@@ -39,6 +59,14 @@ EFI_STATUS PreparePcdOverride() {
   gBS->CopyMem(&mHarnessPcd, mFirmwarePcd, sizeof(mHarnessPcd));
   mHarnessPcd.Get32 = HarnessGet32;
   mHarnessPcd.Get8 = HarnessGet8;
+  mHarnessPcd.Get64 = HarnessGet64;
+  mHarnessPcd.Set64 = HarnessSet64;
+  // The board's communication buffer: at least the 40-byte hand-over message.
+  if (mS3CommunicationBuffer == 0) {
+    VOID *Buffer = nullptr;
+    gBS->AllocatePool(EfiBootServicesData, HARNESS_COMMUNICATION_BUFFER_SIZE, &Buffer);
+    mS3CommunicationBuffer = reinterpret_cast<UINTN>(Buffer);
+  }
 
   UINTN HandleCount = 0;
   EFI_HANDLE *Handles = nullptr;

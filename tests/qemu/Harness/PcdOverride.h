@@ -1,5 +1,6 @@
-// Puts the board's topology tokens in front of the firmware's PCD_PROTOCOL: the harness's interface
-// answers Get32 and Get8 for the topology tokens and passes every other call on.
+// Puts the board's tokens in front of the firmware's PCD_PROTOCOL: the harness's interface answers
+// Get32 and Get8 for the topology tokens, Get64 and Set64 for the S3 record's two tokens (552
+// starts at 0, 553 names a buffer of the harness's) and passes every other call on.
 #pragma once
 #include <Uefi.h>
 

@@ -21,5 +21,8 @@ inline constexpr HARNESS_PCD_ANSWER HARNESS_BRIDGE_ANSWERS[] = {
     {PcdNic4BridgeLocation, (0x1C << 3) | 3},
 };
 
+// The buffer token 553 names: room for the 40-byte S3 hand-over message, as on the board.
+inline constexpr UINTN HARNESS_COMMUNICATION_BUFFER_SIZE = 64;
+
 // 2: controllers 2 and 4 are function 1 of their device, controller 3 is function 0.
 inline constexpr HARNESS_PCD_ANSWER HARNESS_FUNCTION_LAYOUT_ANSWER = {PcdNicFunctionLayout, 2};

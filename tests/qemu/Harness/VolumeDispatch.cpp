@@ -7,8 +7,8 @@
 
 namespace {
 
-// The volume stays where the DXE core was given it: its drivers are read from there.
-constexpr UINTN kVolumePages = 16;
+// The largest volume read from disk.
+constexpr UINTN kVolumeBytes = 16 * 4096;
 constexpr UINTN kPageSize = 4096;
 
 EFI_DXE_SERVICES *mDxeServices;
@@ -51,25 +51,38 @@ EFI_STATUS ReadOwnFile(CONST CHAR16 *FileName, VOID *Buffer, UINTN *Size) {
 
 } // namespace
 
-EFI_STATUS ProcessVolumeFromDisk(CONST CHAR16 *FileName) {
+EFI_STATUS ProcessVolume(CONST VOID *Data, UINTN Size) {
   if (DxeServices() == nullptr) {
     return EFI_NOT_FOUND;
   }
+  // The volume stays where the DXE core was given it: its drivers are read from there.
+  const UINTN Pages = (Size + kPageSize - 1) / kPageSize;
   EFI_PHYSICAL_ADDRESS Address = 0;
-  EFI_STATUS Status =
-      gBS->AllocatePages(AllocateAnyPages, EfiBootServicesData, kVolumePages, &Address);
+  EFI_STATUS Status = gBS->AllocatePages(AllocateAnyPages, EfiBootServicesData, Pages, &Address);
   if (EFI_ERROR(Status)) {
     return Status;
   }
   VOID *Volume = reinterpret_cast<VOID *>(static_cast<UINTN>(Address));
-  UINTN Size = kVolumePages * kPageSize;
-  Status = ReadOwnFile(FileName, Volume, &Size);
-  if (!EFI_ERROR(Status)) {
-    Status = mDxeServices->ProcessFirmwareVolume(Volume, Size, &mVolumeHandle);
-  }
+  gBS->CopyMem(Volume, const_cast<VOID *>(Data), Size);
+  Status = mDxeServices->ProcessFirmwareVolume(Volume, Size, &mVolumeHandle);
   if (EFI_ERROR(Status)) {
-    gBS->FreePages(Address, kVolumePages);
+    gBS->FreePages(Address, Pages);
   }
+  return Status;
+}
+
+EFI_STATUS ProcessVolumeFromDisk(CONST CHAR16 *FileName) {
+  VOID *Buffer = nullptr;
+  EFI_STATUS Status = gBS->AllocatePool(EfiBootServicesData, kVolumeBytes, &Buffer);
+  if (EFI_ERROR(Status)) {
+    return Status;
+  }
+  UINTN Size = kVolumeBytes;
+  Status = ReadOwnFile(FileName, Buffer, &Size);
+  if (!EFI_ERROR(Status)) {
+    Status = ProcessVolume(Buffer, Size);
+  }
+  gBS->FreePool(Buffer);
   return Status;
 }
 

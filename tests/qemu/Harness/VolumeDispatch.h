@@ -3,6 +3,8 @@
 #pragma once
 #include <Uefi.h>
 
+// Hands a copy of the volume to the DXE core (gDS->ProcessFirmwareVolume).
+EFI_STATUS ProcessVolume(CONST VOID *Data, UINTN Size);
 // Reads FileName from the file system the harness was loaded from and processes it as a volume.
 EFI_STATUS ProcessVolumeFromDisk(CONST CHAR16 *FileName);
 // gDS->Dispatch: EFI_SUCCESS when it started a driver, EFI_NOT_FOUND when none could be started.
