@@ -63,7 +63,7 @@ struct Checker {
   size_t orderedFrom = 0; // events before this index are behind the last in_order match
 
   ExpectResult Check(const Expectation &e) {
-    ExpectResult r{e.line, Describe(e), false, Show(e.expected), {}};
+    ExpectResult r{e.line, Describe(e), false, Show(e.expected), {}, {}};
     switch (e.kind) {
     case ExpectKind::PostCodes:
       return Run(r, e.expected, final.value("port80", Json::array()));
@@ -151,6 +151,7 @@ struct Checker {
         continue;
       if (++seen != e.call)
         continue;
+      r.events.push_back(event.value("seq", uint64_t{0}));
       Json macs = Json::array();
       AppendMacs(event["buffer1"], kFirstListOffset, macs);
       AppendMacs(event["buffer2"], 0, macs);
@@ -196,6 +197,8 @@ struct Checker {
       if (Matches(e.expected, event)) {
         if (count++ == 0)
           firstMatch = i;
+        if (r.events.size() < kMaxEvidence)
+          r.events.push_back(event.value("seq", uint64_t{0}));
       } else if (event.value("ev", "") == e.expected.value("ev", "")) {
         ++sameKind;
         if (size_t fields = MatchingFields(e.expected, event); !closest || fields > closestFields)
@@ -208,8 +211,10 @@ struct Checker {
     if (e.in_order)
       r.expected += from ? " after event " + std::to_string(events[from - 1].value("seq", 0)) : "";
     r.actual = std::to_string(count) + " matching";
-    if (count == 0 && closest)
+    if (count == 0 && closest) {
       r.actual += "; closest of " + std::to_string(sameKind) + ": " + closest->dump();
+      r.events.push_back(closest->value("seq", uint64_t{0}));
+    }
     if (e.in_order && count > 0)
       orderedFrom = firstMatch + 1;
     return r;
