@@ -198,7 +198,7 @@ Section TimelineSection(const ReportInput &input) {
         Format("%s %-3s %-14s ", SimTime(step.t).c_str(), step.phase.c_str(), step.image.c_str()),
         step.text);
     AddRow(section, std::move(lines),
-           {{Duration(step.t), step.phase, step.image, step.text}, step.seq});
+           {{Duration(step.t), step.phase, step.image, Unglued(step.text)}, step.seq});
   }
   return section;
 }

@@ -32,7 +32,7 @@ struct TimelineStep {
   uint64_t t = 0;   // simulated time of that event, in microseconds
   std::string phase, image;
   StepKind kind = StepKind::Other;
-  std::string text;
+  std::string text; // spaces the text report must not break a line at are kGlue
 };
 
 // The steps of a run, in trace order, from its captured events and its final object.
