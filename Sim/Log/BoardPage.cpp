@@ -20,7 +20,6 @@ constexpr LegendEntry kLegend[] = {
     {"#4c78a8", "entry point"},
     {"#54a24b", "callback or notify function"},
     {"#9d6fb0", "member called by the platform"},
-    {"#e4a11b", "SMI handlers"},
     {"#6b7782", "stall"},
     {"rgba(228,87,86,.35)", "BMC retries"},
     {"#1f78b4", "SMI raised"},

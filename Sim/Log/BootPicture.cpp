@@ -19,9 +19,8 @@ using report::U64;
 constexpr std::array<std::string_view, 3> kPhaseOrder = {"pei", "dxe", "smm"};
 constexpr std::string_view kPlatform = "platform";
 
-constexpr const char *kKindNames[] = {"entry", "callback",    "call",    "handler",
-                                      "stall", "bmc_retries", "smi",     "error_stop",
-                                      "fault", "injected",    "expected"};
+constexpr const char *kKindNames[] = {"entry", "callback",   "call",  "stall",    "bmc_retries",
+                                      "smi",   "error_stop", "fault", "injected", "expected"};
 static_assert(std::size(kKindNames) == size_t(ItemKind::Expected) + 1);
 
 // smi_register's own `phase` is the registration phase; its code runs in SMM (as the timeline
@@ -57,12 +56,6 @@ private:
     ItemKind kind;
     size_t lane, from;
     bool awaitsReturn; // a PEI callback, which ends with its notify_return
-  };
-  // An SMI or a member call of the platform: the code it ran in each image's lane.
-  struct Window {
-    ItemKind kind;
-    std::string label;
-    std::map<size_t, std::pair<size_t, size_t>> span; // lane -> first and last step
   };
 
   static std::string Key(std::string_view phase, std::string_view image) {
@@ -130,6 +123,7 @@ private:
       if (auto it = evidence_.find(seq); it != evidence_.end())
         it->second = at;
       const std::string &ev = e["ev"].get_ref<const std::string &>();
+      FollowCall(e, ev, at);
       if (ev != "stall" && ev != "ipmi")
         continue;
       const size_t lane = LaneOf(PhaseOf(e), Text(e, "image"));
@@ -157,6 +151,23 @@ private:
       picture_.clock.push_back(End(steps_.size() - 1));
   }
 
+  // Between a member call of the platform and its return, the code each image ran for it: from
+  // its first event to its last, reads included.
+  void FollowCall(const Json &e, const std::string &ev, const Moment &at) {
+    const bool platform = e["image"].get_ref<const std::string &>() == kPlatform;
+    if (platform && ev == "call") {
+      call_.emplace(Text(e, "target"), std::map<size_t, std::pair<Moment, Moment>>());
+    } else if (platform && ev == "return" && call_) {
+      for (const auto &[lane, span] : call_->second)
+        AddItem(ItemKind::Call, lane, span.first, span.second,
+                "runs " + call_->first + " for the platform");
+      call_.reset();
+    } else if (!platform && call_) {
+      auto [it, added] = call_->second.try_emplace(LaneOf(PhaseOf(e), Text(e, "image")), at, at);
+      it->second.second = at;
+    }
+  }
+
   void AddRetries(size_t lane, const Retries &state, Moment to, bool answered) {
     const std::string requests = report::Plural(state.failed, "request");
     const std::string span = report::Duration(to.t - state.first.t);
@@ -167,7 +178,6 @@ private:
 
   void WalkSteps() {
     std::vector<OpenBar> open;
-    std::optional<Window> window;
     std::vector<std::optional<size_t>> lastStep(picture_.lanes.size());
     // Notify functions of DXE and SMM events return unseen: one ends with its image's last step
     // before the platform acts again, or before its image starts another one or returns.
@@ -181,13 +191,6 @@ private:
         AddItem(bar.kind, bar.lane, Start(bar.from), End(to), steps_[bar.from].text);
         open.erase(open.begin() + long(i));
       }
-    };
-    auto closeWindow = [&] {
-      if (!window)
-        return;
-      for (const auto &[lane, span] : window->span)
-        AddItem(window->kind, lane, Start(span.first), End(span.second), window->label);
-      window.reset();
     };
     auto closeBar = [&](ItemKind kind, size_t lane, size_t step, bool awaited) {
       for (size_t i = open.size(); i-- > 0;) {
@@ -206,15 +209,8 @@ private:
       const TimelineStep &step = steps_[k];
       const size_t lane = LaneOf(step);
       const bool platform = step.image == kPlatform;
-      if (platform && step.kind != StepKind::Return) {
+      if (platform && step.kind != StepKind::Return)
         closeNotifyFunctions(std::nullopt);
-        if (window && window->kind == ItemKind::Handler)
-          closeWindow();
-      }
-      if (!platform && window) {
-        auto [it, added] = window->span.try_emplace(lane, k, k);
-        it->second.second = k;
-      }
       switch (step.kind) {
       case StepKind::Start:
         open.push_back({ItemKind::Entry, lane, k, false});
@@ -232,19 +228,13 @@ private:
         closeBar(ItemKind::Callback, lane, k, true);
         break;
       case StepKind::Call:
-        closeWindow();
         open.push_back({ItemKind::Call, lane, k, false});
-        window = Window{ItemKind::Call,
-                        "runs " + step.text.substr(step.text.find(' ') + 1) + " for the platform",
-                        {}};
         break;
       case StepKind::Return:
-        closeWindow();
         closeBar(ItemKind::Call, lane, k, false);
         break;
       case StepKind::Smi:
         AddItem(ItemKind::Smi, lane, Start(k), Start(k), step.text);
-        window = Window{ItemKind::Handler, "handles the SMI: " + step.text, {}};
         break;
       case StepKind::ErrorStop:
         AddItem(ItemKind::ErrorStop, lane, Start(k), Start(k), step.text);
@@ -262,7 +252,6 @@ private:
     }
     // What is still open when the run ends did not return.
     const size_t last = steps_.size() - 1;
-    closeWindow();
     for (const OpenBar &bar : open)
       AddItem(bar.kind, bar.lane, Start(bar.from), End(last),
               (bar.kind == ItemKind::Entry ? "entry point" : steps_[bar.from].text) +
@@ -303,7 +292,7 @@ private:
   void NestBars() {
     std::vector<size_t> bars;
     for (size_t i = 0; i < picture_.items.size(); ++i)
-      if (picture_.items[i].kind <= ItemKind::Handler)
+      if (picture_.items[i].kind <= ItemKind::Call)
         bars.push_back(i);
     std::sort(bars.begin(), bars.end(), [&](size_t a, size_t b) {
       const PictureItem &x = picture_.items[a], &y = picture_.items[b];
@@ -327,6 +316,8 @@ private:
   std::vector<std::optional<Moment>> stepEnd_;
   std::unordered_map<std::string, size_t> laneOf_;
   std::unordered_map<uint64_t, Moment> evidence_; // seq -> moment
+  // The member call in progress: its target, and the first and last moment of each lane in it.
+  std::optional<std::pair<std::string, std::map<size_t, std::pair<Moment, Moment>>>> call_;
   BootPicture picture_;
 };
 

@@ -1,7 +1,8 @@
 // The boot as a picture: one lane per phase and image over simulated time, the images' entry
-// points, callbacks and handlers as bars, stalls and BMC retries as spans, SMIs, error stops,
-// faults and injected faults as marks, and the events the board's expectations were judged on
-// highlighted. Where simulated time stands still, the timeline's step order spreads the items.
+// points, callbacks and the members the platform called as bars, stalls and BMC retries as spans,
+// SMIs, error stops, faults and injected faults as marks, and the events the board's expectations
+// were judged on highlighted. Where simulated time stands still, the timeline's step order spreads
+// the items.
 #pragma once
 #include "Core/Trace.h"
 #include "Expect/Expectations.h"
@@ -25,7 +26,6 @@ enum class ItemKind {
   Entry,      // bar: an image's entry point, from its call to its return
   Callback,   // bar: a PEI callback or a notify function
   Call,       // bar: an interface member the platform called, and the code it ran
-  Handler,    // bar: the SMI handlers an SMI ran
   Stall,      // span: a stall
   BmcRetries, // span: requests to a BMC that did not answer yet, and the waits between them
   Smi,        // mark

@@ -186,7 +186,7 @@ private:
         return size_t(0);
       if (item->kind == ItemKind::Stall)
         return size_t(1);
-      if (item->kind <= ItemKind::Handler)
+      if (item->kind <= ItemKind::Call)
         return 2 + item->depth;
       return size_t(100);
     };
@@ -206,7 +206,7 @@ private:
             KindName(item.kind) + "\" data-seq=\"" + std::to_string(item.from.seq) + "\">";
     const double top = LaneTop(item.lane);
     const double x1 = axis_.X(item.from), x2 = axis_.X(item.to) + axis_.Unit();
-    if (item.kind <= ItemKind::Handler) {
+    if (item.kind <= ItemKind::Call) {
       const double inset = kNestInset * double(std::min<size_t>(item.depth, 2));
       Rect(lane, item, x1, x2, top + kBarTop + inset, kBarHeight - 2 * inset);
     } else if (item.kind == ItemKind::Stall) {

@@ -70,7 +70,6 @@ svg.boot .item rect, svg.boot .item path, svg.boot .item circle { stroke: #fff; 
 svg.boot .entry rect { fill: #4c78a8; }
 svg.boot .callback rect { fill: #54a24b; }
 svg.boot .call rect { fill: #9d6fb0; }
-svg.boot .handler rect { fill: #e4a11b; }
 svg.boot .open rect { stroke: var(--fail); stroke-width: 1.5; stroke-dasharray: 4 2; }
 svg.boot .stall rect { fill: #6b7782; }
 svg.boot .bmc_retries rect { fill: rgba(228, 87, 86, .22); stroke: rgba(200, 60, 60, .8);

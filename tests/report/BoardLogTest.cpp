@@ -146,6 +146,23 @@ dispatch = "S3SaveSmm"
   }
 }
 
+TEST(BootPicture, AnSmiIsAMarkAndNoBarIsInventedForHandlersThatTouchNothing) {
+  ReportRun run(R"(
+[[boot]]
+dispatch = "S3SaveSmm"
+[[boot]]
+smi = "s5_entry"
+)");
+  const log::BoardLog log = LogOf(run);
+  const auto smis = Items(log.picture, ItemKind::Smi, "platform");
+  ASSERT_EQ(smis.size(), 1u);
+  EXPECT_EQ(Event(run, smis[0]->from.seq)["ev"], "smi");
+  // S3SaveSmm#1's handlers make no event: its lane holds its entry point and nothing after it.
+  for (const PictureItem &item : log.picture.items)
+    if (log.picture.lanes[item.lane].image == "S3SaveSmm#1")
+      EXPECT_LT(item.to.seq, smis[0]->from.seq) << item.label;
+}
+
 TEST(BootPicture, ExpectationsMarkTheEventsTheyWereJudgedOn) {
   ReportRun run(DefaultBoardText() + R"(
 [[expect]]
