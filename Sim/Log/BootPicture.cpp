@@ -105,8 +105,8 @@ private:
   // the moments of the events the expectations were judged on.
   void WalkEvents(const std::vector<ExpectResult> &expectations) {
     for (const ExpectResult &result : expectations)
-      for (uint64_t seq : result.events)
-        evidence_.emplace(seq, Moment{});
+      if (!result.events.empty())
+        evidence_.emplace(result.events.front(), Moment{});
     std::map<size_t, Retries> retries; // by lane
     size_t step = 0;
     uint64_t now = steps_.front().t;
@@ -129,9 +129,7 @@ private:
       const size_t lane = LaneOf(PhaseOf(e), Text(e, "image"));
       auto pending = retries.find(lane);
       if (ev == "stall") {
-        const uint64_t us = U64(e, "us");
-        AddItem(ItemKind::Stall, lane, {seq, t >= us ? t - us : 0, step}, at,
-                "stall of " + report::Duration(us));
+        AddStall(lane, at, U64(e, "us"));
         if (pending != retries.end() && pending->second.failed)
           pending->second.last = at; // a wait between failed requests is part of the retries
       } else if (Text(e, "status") != "EFI_SUCCESS") {
@@ -149,6 +147,25 @@ private:
         AddRetries(lane, state, state.last, false);
     if (picture_.clock.back().seq != End(steps_.size() - 1).seq)
       picture_.clock.push_back(End(steps_.size() - 1));
+  }
+
+  // A stall; one that follows the lane's last stall within the same step lengthens it, so that
+  // a poll loop of thousands of stalls is one span that counts them.
+  void AddStall(size_t lane, const Moment &at, uint64_t us) {
+    const Moment from{at.seq, at.t >= us ? at.t - us : 0, at.step};
+    auto last = lastStall_.find(lane);
+    if (last != lastStall_.end()) {
+      auto &[index, count] = last->second;
+      PictureItem &stall = picture_.items[index];
+      if (stall.to.step == at.step && stall.to.t == from.t) {
+        stall.to = at;
+        stall.label = report::Plural(++count, "stall") + ", " +
+                      report::Duration(at.t - stall.from.t) + " in all";
+        return;
+      }
+    }
+    lastStall_[lane] = {picture_.items.size(), 1};
+    AddItem(ItemKind::Stall, lane, from, at, "stall of " + report::Duration(us));
   }
 
   // Between a member call of the platform and its return, the code each image ran for it: from
@@ -259,26 +276,30 @@ private:
               true);
   }
 
+  // Each expectation marks the first event it was judged on (the trace highlights them all).
   void MarkExpectations(const std::vector<ExpectResult> &expectations) {
     for (const ExpectResult &result : expectations) {
+      if (result.events.empty())
+        continue;
+      const uint64_t seq = result.events.front();
+      auto at = evidence_.find(seq);
+      if (at == evidence_.end() || at->second.seq != seq)
+        continue; // not among the captured events
       const std::string verdict = result.passed ? "held" : "failed";
-      for (uint64_t seq : result.events) {
-        auto at = evidence_.find(seq);
-        if (at == evidence_.end() || at->second.seq != seq)
-          continue; // not among the captured events
-        auto mark = std::find_if(picture_.items.begin(), picture_.items.end(), [&](auto &item) {
-          return item.kind >= ItemKind::Smi && item.from.seq == seq;
-        });
-        if (mark == picture_.items.end()) {
-          const Json &e = EventAt(seq);
-          AddItem(ItemKind::Expected, LaneOf(PhaseOf(e), Text(e, "image")), at->second, at->second,
-                  "expectation " + result.what + " " + verdict);
-          mark = picture_.items.end() - 1;
-        }
-        // A failure outweighs a held expectation on the same event.
-        if (mark->expectation != "failed")
-          mark->expectation = verdict;
+      auto mark = std::find_if(picture_.items.begin(), picture_.items.end(), [&](auto &item) {
+        return item.kind >= ItemKind::Smi && item.from.seq == seq;
+      });
+      if (mark == picture_.items.end()) {
+        const Json &e = EventAt(seq);
+        const size_t more = result.events.size() - 1;
+        AddItem(ItemKind::Expected, LaneOf(PhaseOf(e), Text(e, "image")), at->second, at->second,
+                "expectation " + result.what + " " + verdict +
+                    (more ? " (the first of " + std::to_string(more + 1) + " events)" : ""));
+        mark = picture_.items.end() - 1;
       }
+      // A failure outweighs a held expectation on the same event.
+      if (mark->expectation != "failed")
+        mark->expectation = verdict;
     }
   }
 
@@ -316,6 +337,8 @@ private:
   std::vector<std::optional<Moment>> stepEnd_;
   std::unordered_map<std::string, size_t> laneOf_;
   std::unordered_map<uint64_t, Moment> evidence_; // seq -> moment
+  std::map<size_t, std::pair<size_t, size_t>>
+      lastStall_; // lane -> its last stall item, stalls in it
   // The member call in progress: its target, and the first and last moment of each lane in it.
   std::optional<std::pair<std::string, std::map<size_t, std::pair<Moment, Moment>>>> call_;
   BootPicture picture_;

@@ -32,7 +32,7 @@ enum class ItemKind {
   ErrorStop,  // mark
   Fault,      // mark
   Injected,   // mark: a [[fault]] entry chose the call
-  Expected,   // mark: an event an [[expect]] entry was judged on that is no other mark
+  Expected,   // mark: the first event an [[expect]] entry was judged on, when no other mark
 };
 
 // The name of a kind in the JSON summary and the page's classes: "entry", "bmc_retries", ...
