@@ -50,10 +50,10 @@ tr.repeat td { background: var(--band); }
 .expect code { white-space: pre-wrap; word-break: break-all; }
 .suite tbody tr.fail td { background: #fdf3f3; }
 .suite tbody tr.fail td:first-child { box-shadow: inset 4px 0 var(--fail); }
-.suite .why { color: var(--fail); min-width: 240px; }
+.suite .why { color: var(--fail); max-width: 300px; }
 .suite .clamp { display: -webkit-box; -webkit-line-clamp: 2; -webkit-box-orient: vertical;
-  overflow: hidden; max-width: 520px; }
-.suite td { white-space: normal; }
+  overflow: hidden; max-width: 400px; }
+.suite td.count { white-space: nowrap; }
 .suite .file { color: var(--muted); font-size: 12px; }
 .picture { overflow-x: auto; border: 1px solid var(--line); padding: 4px 0; }
 svg.boot { display: block; font-size: 11px; }

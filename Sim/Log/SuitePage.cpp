@@ -64,7 +64,7 @@ void Row(std::string &out, const SuiteBoard &board) {
   out += "<td>" + Escape(summarised ? s.value("engine", "") : "-") + "</td>";
   out += "<td>" + (summarised ? report::Duration(s.value("t_us", uint64_t{0})) : std::string("-")) +
          "</td>";
-  out += "<td>" + Escape(ExpectationsOf(s)) + "</td></tr>\n";
+  out += "<td class=\"count\">" + Escape(ExpectationsOf(s)) + "</td></tr>\n";
 }
 
 } // namespace
