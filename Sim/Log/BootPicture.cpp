@@ -23,6 +23,12 @@ constexpr const char *kKindNames[] = {"entry", "callback",   "call",  "stall",  
                                       "smi",   "error_stop", "fault", "injected", "expected"};
 static_assert(std::size(kKindNames) == size_t(ItemKind::Expected) + 1);
 
+// The steps that are marks in the picture.
+constexpr std::pair<StepKind, ItemKind> kMarks[] = {{StepKind::Smi, ItemKind::Smi},
+                                                    {StepKind::ErrorStop, ItemKind::ErrorStop},
+                                                    {StepKind::Fault, ItemKind::Fault},
+                                                    {StepKind::Injected, ItemKind::Injected}};
+
 // smi_register's own `phase` is the registration phase; its code runs in SMM (as the timeline
 // reads it).
 std::string PhaseOf(const Json &e) {
@@ -250,20 +256,10 @@ private:
       case StepKind::Return:
         closeBar(ItemKind::Call, lane, k, false);
         break;
-      case StepKind::Smi:
-        AddItem(ItemKind::Smi, lane, Start(k), Start(k), step.text);
-        break;
-      case StepKind::ErrorStop:
-        AddItem(ItemKind::ErrorStop, lane, Start(k), Start(k), step.text);
-        break;
-      case StepKind::Fault:
-        AddItem(ItemKind::Fault, lane, Start(k), Start(k), step.text);
-        break;
-      case StepKind::Injected:
-        AddItem(ItemKind::Injected, lane, Start(k), Start(k), step.text);
-        break;
       default:
-        break;
+        for (auto [stepKind, markKind] : kMarks)
+          if (step.kind == stepKind)
+            AddItem(markKind, lane, Start(k), Start(k), step.text);
       }
       lastStep[lane] = k;
     }

@@ -6,8 +6,9 @@
 
 namespace boardsim::log {
 
-// Appends `text` as character data or a quoted attribute value: & < > " ' become references,
-// control characters other than tab and line breaks (not allowed in HTML text) become U+FFFD.
+// Appends `text` as HTML or XML character data or a quoted attribute value: & < > " ' become
+// references, control characters other than tab and line breaks (not allowed in either, not even
+// as references in XML 1.0) become U+FFFD.
 void AppendEscaped(std::string &out, std::string_view text);
 std::string Escape(std::string_view text);
 
