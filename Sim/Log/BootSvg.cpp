@@ -131,31 +131,46 @@ private:
     const std::vector<Moment> &clock = picture_.clock;
     const double y = lanesBottom_ + 10;
     out_ += "<g class=\"axis\">";
+    // Stretches of each kind that meet are drawn as one line: a poll loop moves the clock
+    // thousands of times.
+    struct Stretch {
+      const char *kind;
+      double from, to;
+    };
+    std::vector<Stretch> stretches;
+    auto stretch = [&](const char *kind, double from, double to) {
+      if (!stretches.empty() && stretches.back().kind == kind && stretches.back().to >= from)
+        stretches.back().to = to;
+      else
+        stretches.push_back({kind, from, to});
+    };
     double lastLabel = -kLabelSpacing;
     std::optional<uint64_t> labelled;
     for (size_t i = 0; i < clock.size(); ++i) {
       const double x = axis_.X(clock[i]);
       if (i > 0)
-        Line("time", axis_.X(clock[i].step, clock[i - 1].t), x, y);
+        stretch("time", axis_.X(clock[i].step, clock[i - 1].t), x);
       const size_t nextStep = i + 1 < clock.size() ? clock[i + 1].step : picture_.steps;
       const double still = axis_.X(nextStep, clock[i].t) - x;
       if (nextStep > clock[i].step) {
-        Line("order", x, x + still, y);
+        stretch("order", x, x + still);
         const std::string note = report::Plural(nextStep - clock[i].step, "step") + " at " +
                                  report::Duration(clock[i].t);
         if (still > double(note.size()) * kCharWidth + 8)
           Label(x + still / 2, y + 26, note);
       }
-      out_ += "<line class=\"tick\" x1=\"" + Px(x) + "\" x2=\"" + Px(x) + "\" y1=\"" + Px(y - 4) +
-              "\" y2=\"" + Px(y + 4) + "\"/>";
       // The end is labelled unless time stood still since the last moment labelled.
       const bool end = i + 1 == clock.size();
       if (clock[i].t != labelled && (x - lastLabel >= kLabelSpacing || end)) {
+        out_ += "<line class=\"tick\" x1=\"" + Px(x) + "\" x2=\"" + Px(x) + "\" y1=\"" + Px(y - 4) +
+                "\" y2=\"" + Px(y + 4) + "\"/>";
         Label(x, y + 15, report::Duration(clock[i].t), end ? "end" : "middle");
         lastLabel = x;
         labelled = clock[i].t;
       }
     }
+    for (const Stretch &line : stretches)
+      Line(line.kind, line.from, line.to, y);
     Label(kLabelWidth - 8, y + 4, "simulated time", "end");
     out_ += "</g>\n";
   }

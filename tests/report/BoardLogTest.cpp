@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace boardsim::testing {
 namespace {
@@ -120,6 +123,25 @@ TEST(BootPicture, StepsThatTakeNoTimeStillFollowEachOtherAcrossThePicture) {
     for (size_t k = 1; k < xs.size(); ++k)
       EXPECT_GE(xs[k] - xs[k - 1], 3.9) << "step " << k << ": " << log.steps[k].text;
   }
+}
+
+TEST(BootPicture, APollLoopOfThousandsOfStallsStaysASmallPicture) {
+  std::ifstream file(std::filesystem::path(REPORT_TEST_DEFAULT_BOARD).parent_path() /
+                     "dxe-vpd-slow.toml");
+  std::ostringstream text;
+  text << file.rdbuf();
+  ReportRun run(text.str());
+  const log::BoardLog log = LogOf(run);
+  const std::string svg = log::BootSvg(log.picture, log.steps, "b");
+  size_t stalls = 0, lines = 0;
+  for (const Json &e : run.events())
+    stalls += e["ev"] == "stall";
+  for (size_t at = 0; (at = svg.find("<line", at)) != std::string::npos; ++at)
+    ++lines;
+  ASSERT_GT(stalls, 1000u);
+  EXPECT_EQ(Items(log.picture, ItemKind::Stall, "BoardInfoDxe#1").size(), 1u);
+  EXPECT_LT(lines, 40u) << "the axis draws each moment the clock moved";
+  EXPECT_LT(svg.size(), 40000u);
 }
 
 TEST(BootPicture, AHaltedRunLeavesItsEntryOpenAndMarksTheErrorStopWhereItWasAnnounced) {
