@@ -5,6 +5,7 @@
 #include "Expect/Expectations.h"
 #include "Log/BoardLog.h"
 #include "Log/BootSvg.h"
+#include "Log/SuiteLog.h"
 
 #include <gtest/gtest.h>
 
@@ -254,6 +255,32 @@ TEST(BoardSummary, CarriesTheReportsSectionsAndThePicturesItems) {
   EXPECT_EQ(summary["timeline"]["lanes"].size(), log.picture.lanes.size());
   EXPECT_EQ(summary["expectations"]["held"], log.expectations.size());
   EXPECT_EQ(summary["t_us"], 201000);
+}
+
+TEST(SuiteLog, FailuresComeFirstAndARunWithoutASummaryStillHasItsLine) {
+  ReportRun run(DefaultBoardText());
+  const Json summary = log::BoardSummary(LogOf(run));
+  log::SuiteLog suite{"boardsim test boards/", "1.0", {{"BoardInfoPei.efi", 2048}}, {}};
+  suite.boards.push_back({"boards/a.toml", 0, "", "", "boards/a.html", summary});
+  suite.boards.push_back(
+      {"boards/b.toml", 3, "1 of 6 expectations failed", "", "boards/b.html", summary});
+  suite.boards.push_back(
+      {"boards/c.toml", 1, "c.toml:1: bogus: unknown key", "", "boards/c.html", Json()});
+  const std::string page = log::SuitePage(suite);
+  const size_t b = page.find("boards/b.html"), c = page.find("boards/c.html"),
+               a = page.find("boards/a.html");
+  EXPECT_LT(b, c) << "failures in the order they ran";
+  EXPECT_LT(c, a) << "failures before the boards that passed";
+  EXPECT_NE(page.find("3 boards: 2 failed, 1 passed"), std::string::npos);
+  EXPECT_NE(page.find("BoardInfoPei.efi 2048 bytes"), std::string::npos);
+
+  const Json json = log::SuiteSummary(suite);
+  ASSERT_EQ(json["boards"].size(), 3u);
+  EXPECT_EQ(json["boards"][1]["failure"], "1 of 6 expectations failed");
+  EXPECT_EQ(json["boards"][1]["name"], "default") << "the board's own summary, merged";
+  EXPECT_EQ(json["boards"][2]["exit_status"], 1);
+  EXPECT_FALSE(json["boards"][2].contains("name"));
+  EXPECT_TRUE(json["boards"][0]["failure"].is_null());
 }
 
 } // namespace
