@@ -15,4 +15,8 @@ bool ReportImageSizes(const std::string &imageDir);
 // the board cannot be read.
 bool RegisterBootBenchmark(const std::string &boardPath);
 
+// Registers the benchmarks of writing the HTML log: the page of the board at `boardPath` and of
+// the example board beside it with the longest trace, and a 40-board suite page.
+bool RegisterLogBenchmarks(const std::string &boardPath);
+
 } // namespace boardsim::bench

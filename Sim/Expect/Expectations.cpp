@@ -60,7 +60,8 @@ struct Checker {
   size_t orderedFrom = 0; // events before this index are behind the last in_order match
 
   ExpectResult Check(const Expectation &e) {
-    ExpectResult r{e.line, Describe(e), false, BoardValueText(e.expected, FieldName(e.kind)), {}};
+    ExpectResult r{e.line, Describe(e), false, BoardValueText(e.expected, FieldName(e.kind)), {},
+                   {}};
     switch (e.kind) {
     case ExpectKind::PostCodes:
       return Run(r, e.expected, final.value("port80", Json::array()));
@@ -168,6 +169,7 @@ struct Checker {
         continue;
       if (++seen != e.call)
         continue;
+      r.events.push_back(event.value("seq", uint64_t{0}));
       Json macs = Json::array();
       AppendMacs(event["buffer1"], kFirstListOffset, macs);
       AppendMacs(event["buffer2"], 0, macs);
@@ -213,6 +215,8 @@ struct Checker {
       if (Matches(e.expected, event)) {
         if (count++ == 0)
           firstMatch = i;
+        if (r.events.size() < kMaxEvidence)
+          r.events.push_back(event.value("seq", uint64_t{0}));
       } else if (event.value("ev", "") == e.expected.value("ev", "")) {
         ++sameKind;
         if (size_t fields = MatchingFields(e.expected, event); !closest || fields > closestFields)
@@ -225,8 +229,10 @@ struct Checker {
     if (e.in_order)
       r.expected += from ? " after event " + std::to_string(events[from - 1].value("seq", 0)) : "";
     r.actual = std::to_string(count) + " matching";
-    if (count == 0 && closest)
+    if (count == 0 && closest) {
       r.actual += "; closest of " + std::to_string(sameKind) + ": " + BoardValueText(*closest);
+      r.events.push_back(closest->value("seq", uint64_t{0}));
+    }
     if (e.in_order && count > 0)
       orderedFrom = firstMatch + 1;
     return r;

@@ -14,7 +14,12 @@ struct ExpectResult {
   bool passed = false;
   std::string expected; // as the user wrote it, in trace form
   std::string actual;   // what the run gave (for a failure)
+  // `seq` of the trace events it was judged on: the matching events (the first kMaxEvidence),
+  // or the closest one when none matched; the GetNicMacAddresses return for macs.
+  std::vector<uint64_t> events;
 };
+
+inline constexpr size_t kMaxEvidence = 64;
 
 // One result per expectation, in file order. A board with expectations but none about the
 // outcome also expects the run to complete: that check comes first.

@@ -12,14 +12,15 @@ namespace {
 
 constexpr uint64_t kBreakpointPort = 0x99CC;
 
-void AddText(SectionLines &lines, const std::string &title, const std::vector<uint8_t> &bytes) {
+void AddText(Section &section, const std::string &channel, const std::vector<uint8_t> &bytes) {
   if (bytes.empty())
     return;
-  lines.push_back("  " + title + ":");
+  std::vector<std::string> lines = {"  " + channel + ":"};
   // Verbatim, spaces kept: long lines are cut at the margin rather than word-wrapped.
   const std::string margin = "    | ";
   const size_t room = kReportWidth - margin.size();
-  std::istringstream text(PrintableText(bytes));
+  const std::string printable = PrintableText(bytes);
+  std::istringstream text(printable);
   for (std::string line; std::getline(text, line);) {
     size_t at = 0;
     do {
@@ -27,6 +28,7 @@ void AddText(SectionLines &lines, const std::string &title, const std::vector<ui
       at += room;
     } while (at < line.size());
   }
+  AddRow(section, std::move(lines), {{channel, printable}});
 }
 
 std::vector<uint8_t> AgentText(const std::vector<Json> &events) {
@@ -40,17 +42,18 @@ std::vector<uint8_t> AgentText(const std::vector<Json> &events) {
 
 } // namespace
 
-SectionLines DebugOutputSection(const ReportInput &input) {
-  SectionLines lines;
+Section DebugOutputSection(const ReportInput &input) {
+  Section section;
+  section.tables.push_back({"", {"channel", "text"}, {}, {}});
   const Json uarts = input.final.value("uart_text", Json::object());
   for (const auto &[base, text] : uarts.items())
     if (text.is_string())
-      AddText(lines, "UART " + Hex(std::stoull(base)),
+      AddText(section, "UART " + Hex(std::stoull(base)),
               Latin1Bytes(text.get_ref<const std::string &>()));
   const uint16_t framedPort = input.board.s3savesmm.FramedPortAddress;
-  AddText(lines, "frames on port " + Hex(framedPort), FramedText(input.events, framedPort));
-  AddText(lines, "debug agent at the I/O breakpoint", AgentText(input.events));
-  return lines;
+  AddText(section, "frames on port " + Hex(framedPort), FramedText(input.events, framedPort));
+  AddText(section, "debug agent at the I/O breakpoint", AgentText(input.events));
+  return section;
 }
 
 } // namespace boardsim::report

@@ -4,17 +4,20 @@
 
 namespace boardsim::report {
 
-SectionLines HeapListSection(const ReportInput &input) {
-  SectionLines lines;
+Section HeapListSection(const ReportInput &input) {
+  Section section;
   const Json &list = input.final.value("heap_list", Json());
   if (!list.is_array())
-    return lines;
-  if (list.empty())
-    lines.push_back("  built, and empty");
+    return section;
+  section.tables.push_back({"", {"handle", "size"}, {}, {}});
+  if (list.empty()) {
+    section.lines.push_back("  built, and empty");
+    section.tables[0].notes.push_back("built, and empty");
+  }
   for (const Json &buffer : list)
-    lines.push_back(Format("  handle %-10s %s", Hex(U64(buffer, "handle")).c_str(),
-                           Plural(U64(buffer, "size"), "byte").c_str()));
-  return lines;
+    AddRow(section, "  handle %-10s %s",
+           {{Hex(U64(buffer, "handle")), Plural(U64(buffer, "size"), "byte")}});
+  return section;
 }
 
 } // namespace boardsim::report

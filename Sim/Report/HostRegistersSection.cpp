@@ -26,9 +26,13 @@ std::string BitList(uint32_t bits) {
 
 } // namespace
 
-SectionLines HostRegistersSection(const ReportInput &input) {
-  SectionLines lines;
+Section HostRegistersSection(const ReportInput &input) {
+  Section section;
   const Json &written = input.final.value("host_registers", Json::array());
+  if (written.empty())
+    return section;
+  section.tables.push_back({"", {"instance", "index", "before", "after", "bits"}, {}, {}});
+  section.lines.push_back(LayOut("  %8s  %-10s  %-10s    %-10s  %s", section.tables[0].headings));
   for (const Json &r : written) {
     const uint64_t instance = U64(r, "instance"), index = U64(r, "index");
     const uint32_t before = InitialValue(input.board.host, instance, index);
@@ -39,14 +43,11 @@ SectionLines HostRegistersSection(const ReportInput &input) {
     if (const uint32_t cleared = before & ~after)
       change += (change.empty() ? "" : "; ") + std::string("cleared bit") +
                 (cleared & (cleared - 1) ? "s " : " ") + BitList(cleared);
-    lines.push_back(Format("  %8llu  %s  %s -> %s  %s", static_cast<unsigned long long>(instance),
-                           Hex32(index).c_str(), Hex32(before).c_str(), Hex32(after).c_str(),
-                           change.empty() ? "unchanged" : change.c_str()));
+    AddRow(section, "  %8s  %s  %s -> %s  %s",
+           {{std::to_string(instance), Hex32(index), Hex32(before), Hex32(after),
+             change.empty() ? "unchanged" : change}});
   }
-  if (!lines.empty())
-    lines.insert(lines.begin(), Format("  %8s  %-10s  %-10s    %-10s  %s", "instance", "index",
-                                       "before", "after", "bits"));
-  return lines;
+  return section;
 }
 
 } // namespace boardsim::report

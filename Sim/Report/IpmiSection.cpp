@@ -1,5 +1,4 @@
 // Requests to the BMC and the stalls between them; repeated attempts are folded.
-#include "Report/Repeats.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
 
@@ -15,8 +14,9 @@ std::string SpacedHex(const std::string &hex) {
 
 } // namespace
 
-SectionLines IpmiSection(const ReportInput &input) {
-  SectionLines steps;
+Section IpmiSection(const ReportInput &input) {
+  std::vector<std::string> texts;
+  std::vector<Row> rows;
   size_t requests = 0, firstSuccess = 0;
   const Json *previous = nullptr;
   for (const Json &e : input.events) {
@@ -25,27 +25,29 @@ SectionLines IpmiSection(const ReportInput &input) {
       const bool ok = Text(e, "status") == "EFI_SUCCESS";
       if (ok && !firstSuccess)
         firstSuccess = requests;
-      steps.push_back(Format("NetFn 0x%02llX LUN %llu cmd 0x%02llX [%s]: %s, size %llu -> %llu",
-                             static_cast<unsigned long long>(U64(e, "netfn")),
-                             static_cast<unsigned long long>(U64(e, "lun")),
-                             static_cast<unsigned long long>(U64(e, "command")),
-                             SpacedHex(Text(e, "request")).c_str(), Text(e, "status").c_str(),
-                             static_cast<unsigned long long>(U64(e, "size_in")),
-                             static_cast<unsigned long long>(U64(e, "size_out"))));
+      rows.push_back({{HexByte(U64(e, "netfn")), std::to_string(U64(e, "lun")),
+                       HexByte(U64(e, "command")), SpacedHex(Text(e, "request")), Text(e, "status"),
+                       std::to_string(U64(e, "size_in")), std::to_string(U64(e, "size_out"))},
+                      U64(e, "seq")});
+      texts.push_back(LayOut("NetFn %s LUN %s cmd %s [%s]: %s, size %s -> %s", rows.back().cells));
     } else if (Is(e, "stall") && previous && Is(*previous, "ipmi")) {
-      steps.push_back("stall " + Duration(U64(e, "us")));
+      rows.push_back({{"stall " + Duration(U64(e, "us"))}, U64(e, "seq")});
+      texts.push_back(rows.back().cells[0]);
     }
     previous = &e;
   }
-  if (steps.empty())
-    return steps;
-  SectionLines lines = {"  " + Plural(requests, "request") + "; " +
-                        (firstSuccess
-                             ? "the first to succeed was number " + std::to_string(firstSuccess)
-                             : std::string("none succeeded"))};
-  for (std::string &line : FoldRepeats(steps, "  ", "attempts"))
-    lines.push_back(std::move(line));
-  return lines;
+  Section section;
+  if (rows.empty())
+    return section;
+  const std::string summary =
+      Plural(requests, "request") + "; " +
+      (firstSuccess ? "the first to succeed was number " + std::to_string(firstSuccess)
+                    : std::string("none succeeded"));
+  section.tables.push_back(
+      {summary, {"NetFn", "LUN", "cmd", "request", "status", "size in", "size out"}, {}, {}});
+  section.lines.push_back("  " + summary);
+  AddFoldedRows(section, texts, std::move(rows), "  ", "attempts");
+  return section;
 }
 
 } // namespace boardsim::report

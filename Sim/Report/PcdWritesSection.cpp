@@ -1,28 +1,31 @@
 // Every PCD write in order, with the image that made it; identical repeats are folded.
 #include "Board/PcdTable.h"
-#include "Report/Repeats.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
 
 namespace boardsim::report {
 
-SectionLines PcdWritesSection(const ReportInput &input) {
-  SectionLines writes;
+Section PcdWritesSection(const ReportInput &input) {
+  constexpr std::string_view kLayout = "%5s  %-26s %-18s %s";
+  std::vector<std::string> texts;
+  std::vector<Row> rows;
   for (const Json &e : input.events) {
     if (!Is(e, "pcd_set"))
       continue;
     const uint64_t token = U64(e, "token");
     const PcdTokenInfo *info = FindPcdToken(uint32_t(token));
-    writes.push_back(Format("%5llu  %-26s %-18s %s", static_cast<unsigned long long>(token),
-                            info ? std::string(info->name).c_str() : "-",
-                            Hex(U64(e, "value")).c_str(), Text(e, "image").c_str()));
+    rows.push_back({{std::to_string(token), info ? std::string(info->name) : "-",
+                     Hex(U64(e, "value")), Text(e, "image")},
+                    U64(e, "seq")});
+    texts.push_back(LayOut(kLayout, rows.back().cells));
   }
-  if (writes.empty())
-    return writes;
-  SectionLines lines = {Format("  %5s  %-26s %-18s %s", "token", "name", "value", "written by")};
-  for (std::string &line : FoldRepeats(writes, "  "))
-    lines.push_back(std::move(line));
-  return lines;
+  Section section;
+  if (rows.empty())
+    return section;
+  section.tables.push_back({"", {"token", "name", "value", "written by"}, {}, {}});
+  section.lines.push_back("  " + LayOut(kLayout, section.tables.back().headings));
+  AddFoldedRows(section, texts, std::move(rows), "  ");
+  return section;
 }
 
 } // namespace boardsim::report

@@ -240,53 +240,98 @@ std::string NoControllerReason(const Board &board, const NicWalk &nic,
   return reason + "; this NIC gets no entry in the lists";
 }
 
-void Render(const Board &board, const MacCall &call, SectionLines &lines) {
-  if (call.layout)
-    lines.push_back("  PcdNicFunctionLayout = " + std::to_string(*call.layout));
-  for (const NicWalk &nic : call.nics) {
-    std::string head = Format("  NIC %d  %s %s", nic.number, nic.token, Hex(nic.location).c_str());
-    if (nic.bridge.empty()) {
-      lines.push_back(head + ": skipped, not a valid bridge location");
-      continue;
-    }
-    head += " -> " + nic.bridge;
-    if (nic.bridge != BdfText(nic.location & 0xFFFF))
-      head += " (translated)";
-    if (nic.secondary && nic.subordinate)
-      head += Format(", buses %02llx-%02llx", static_cast<unsigned long long>(*nic.secondary),
-                     static_cast<unsigned long long>(*nic.subordinate));
-    lines.push_back(head);
-    if (!nic.id) {
-      lines.push_back("         no controller looked for");
-      continue;
-    }
-    if (!nic.Present()) {
-      lines.push_back("         " + nic.device + " absent (its ID reads all ones)");
-      AddWrapped(lines, "         ", NoControllerReason(board, nic, call.layout));
-      continue;
-    }
-    lines.push_back(Format("         %s  %s  %-22s %s", nic.device.c_str(),
-                           PciIdText(*nic.id).c_str(), RuleName(nic.rule), nic.mac.c_str()));
-    // Only NIC 1 takes the "V2" address; NICs 2-4 take "V3".
-    if (nic.rule == Rule::MellanoxVpd && nic.mac == kZeroMac)
-      lines.push_back("         zero MAC: " + nic.vpd.ZeroMacReason(nic.number == 1 ? 1 : 2));
-    const PciFunction *function = BoardFunction(board, nic.device);
-    if (function && function->kind == PciKind::Nic && RuleOfModel(function->model) != nic.rule)
-      lines.push_back(std::string("         note: the board file keeps this NIC's MAC as model ") +
-                      ModelName(function->model));
+// One NIC's lines and row: the head line names the token and the bridge, the lines under it
+// the controller, its rule and address, or why there is none.
+void AddNic(Section &section, const Board &board, const NicWalk &nic,
+            std::optional<uint64_t> layout) {
+  std::vector<std::string> lines;
+  Row row({std::to_string(nic.number), nic.token, Hex(nic.location)});
+  std::vector<std::string> notes;
+  auto add = [&] {
+    row.cells.resize(9);
+    std::string joined;
+    for (const std::string &note : notes)
+      joined += (joined.empty() ? "" : "; ") + note;
+    row.cells.push_back(joined);
+    AddRow(section, std::move(lines), std::move(row));
+  };
+  std::string head = Format("  NIC %d  %s %s", nic.number, nic.token, Hex(nic.location).c_str());
+  if (nic.bridge.empty()) {
+    lines.push_back(head + ": skipped, not a valid bridge location");
+    notes.push_back("skipped, not a valid bridge location");
+    return add();
   }
-  if (call.returned.is_null()) {
-    lines.push_back("  the call did not return");
-    return;
+  std::string bridge = nic.bridge;
+  if (nic.bridge != BdfText(nic.location & 0xFFFF))
+    bridge += " (translated)";
+  head += " -> " + bridge;
+  row.cells.push_back(bridge);
+  std::string buses;
+  if (nic.secondary && nic.subordinate)
+    buses = Format("%02llx-%02llx", static_cast<unsigned long long>(*nic.secondary),
+                   static_cast<unsigned long long>(*nic.subordinate));
+  row.cells.push_back(buses);
+  lines.push_back(buses.empty() ? head : head + ", buses " + buses);
+  if (!nic.id) {
+    lines.push_back("         no controller looked for");
+    notes.push_back("no controller looked for");
+    return add();
   }
-  lines.push_back(
-      "  returned: " + ListSummary(call.returned["buffer1"], kFirstListOffset, "buffer 1") + ", " +
-      ListSummary(call.returned["buffer2"], 0, "buffer 2"));
+  row.cells.push_back(nic.device);
+  if (!nic.Present()) {
+    row.cells.push_back("absent");
+    lines.push_back("         " + nic.device + " absent (its ID reads all ones)");
+    notes.push_back("its ID reads all ones; " + NoControllerReason(board, nic, layout));
+    AddWrapped(lines, "         ", NoControllerReason(board, nic, layout));
+    return add();
+  }
+  row.cells.insert(row.cells.end(), {PciIdText(*nic.id), RuleName(nic.rule), nic.mac});
+  lines.push_back(Format("         %s  %s  %-22s %s", nic.device.c_str(),
+                         PciIdText(*nic.id).c_str(), RuleName(nic.rule), nic.mac.c_str()));
+  // Only NIC 1 takes the "V2" address; NICs 2-4 take "V3".
+  if (nic.rule == Rule::MellanoxVpd && nic.mac == kZeroMac) {
+    notes.push_back("zero MAC: " + nic.vpd.ZeroMacReason(nic.number == 1 ? 1 : 2));
+    lines.push_back("         " + notes.back());
+  }
+  const PciFunction *function = BoardFunction(board, nic.device);
+  if (function && function->kind == PciKind::Nic && RuleOfModel(function->model) != nic.rule) {
+    notes.push_back(std::string("the board file keeps this NIC's MAC as model ") +
+                    ModelName(function->model));
+    lines.push_back("         note: " + notes.back());
+  }
+  add();
+}
+
+void AddCall(Section &section, const Board &board, const MacCall &call, bool several) {
+  Table table{
+      "",
+      {"NIC", "token", "location", "bridge", "buses", "controller", "ID", "rule", "MAC", "notes"},
+      {},
+      {}};
+  if (several) {
+    section.lines.push_back("call at " + SimTime(call.t) + ":");
+    table.caption = "call at " + Duration(call.t);
+  }
+  if (call.layout) {
+    const std::string layout = "PcdNicFunctionLayout = " + std::to_string(*call.layout);
+    section.lines.push_back("  " + layout);
+    table.caption += (table.caption.empty() ? "" : "; ") + layout;
+  }
+  section.tables.push_back(std::move(table));
+  for (const NicWalk &nic : call.nics)
+    AddNic(section, board, nic, call.layout);
+  const std::string returned =
+      call.returned.is_null()
+          ? "the call did not return"
+          : "returned: " + ListSummary(call.returned["buffer1"], kFirstListOffset, "buffer 1") +
+                ", " + ListSummary(call.returned["buffer2"], 0, "buffer 2");
+  section.lines.push_back("  " + returned);
+  section.tables.back().notes.push_back(returned);
 }
 
 } // namespace
 
-SectionLines PciWalkSection(const ReportInput &input) {
+Section PciWalkSection(const ReportInput &input) {
   std::vector<MacCall> calls;
   bool inCall = false;
   for (const Json &e : input.events) {
@@ -302,13 +347,10 @@ SectionLines PciWalkSection(const ReportInput &input) {
       Follow(calls.back(), e);
     }
   }
-  SectionLines lines;
-  for (const MacCall &call : calls) {
-    if (calls.size() > 1)
-      lines.push_back("call at " + SimTime(call.t) + ":");
-    Render(input.board, call, lines);
-  }
-  return lines;
+  Section section;
+  for (const MacCall &call : calls)
+    AddCall(section, input.board, call, calls.size() > 1);
+  return section;
 }
 
 } // namespace boardsim::report

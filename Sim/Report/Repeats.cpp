@@ -29,8 +29,13 @@ std::vector<Repeat> FindRepeats(const std::vector<std::string> &lines, size_t ma
 
 std::vector<std::string> FoldRepeats(const std::vector<std::string> &lines, std::string_view indent,
                                      std::string_view noun) {
+  return FoldRepeats(FindRepeats(lines), indent, noun);
+}
+
+std::vector<std::string> FoldRepeats(const std::vector<Repeat> &runs, std::string_view indent,
+                                     std::string_view noun) {
   std::vector<std::string> folded;
-  for (const Repeat &run : FindRepeats(lines)) {
+  for (const Repeat &run : runs) {
     if (run.times == 1) {
       for (const std::string &line : run.block)
         folded.push_back(std::string(indent) + line);

@@ -21,5 +21,8 @@ std::vector<Repeat> FindRepeats(const std::vector<std::string> &lines, size_t ma
 // becomes a "N <noun>, each:" line followed by the block indented by two more columns.
 std::vector<std::string> FoldRepeats(const std::vector<std::string> &lines, std::string_view indent,
                                      std::string_view noun = "times");
+// The same for runs FindRepeats found already.
+std::vector<std::string> FoldRepeats(const std::vector<Repeat> &runs, std::string_view indent,
+                                     std::string_view noun = "times");
 
 } // namespace boardsim::report

@@ -12,12 +12,12 @@ using namespace report;
 
 namespace {
 
-struct Section {
+struct SectionKind {
   const char *title;
-  SectionLines (*render)(const ReportInput &);
+  Section (*render)(const ReportInput &);
 };
 
-constexpr Section kSections[] = {
+constexpr SectionKind kSections[] = {
     {"Timeline", TimelineSection},
     {"Images", ImagesSection},
     {"Faults", FaultsSection},
@@ -83,6 +83,19 @@ std::string RenderOutcome(const Board &board, const RunResult &result) {
   return lines;
 }
 
+std::vector<ReportSection> ReportSections(const Board &board, const Json &final,
+                                          const std::vector<Json> &events,
+                                          const std::vector<TimelineStep> &steps) {
+  const ReportInput input{board, final, events, steps};
+  std::vector<ReportSection> sections;
+  for (const SectionKind &kind : kSections) {
+    Section content = kind.render(input);
+    if (!content.lines.empty())
+      sections.push_back({kind.title, std::move(content)});
+  }
+  return sections;
+}
+
 std::string RenderReport(const Board &board, const RunResult &result,
                          const std::vector<Json> &events) {
   std::ostringstream out;
@@ -90,13 +103,10 @@ std::string RenderReport(const Board &board, const RunResult &result,
        Wrap(board.description.empty() ? board.name : board.name + ": " + board.description,
             "Board ", "  "))
     Emit(out, line);
-  const ReportInput input{board, result.final, events};
-  for (const Section &section : kSections) {
-    SectionLines lines = section.render(input);
-    if (lines.empty())
-      continue;
+  for (ReportSection &section :
+       ReportSections(board, result.final, events, TimelineSteps(events, result.final))) {
     Heading(out, section.title);
-    for (std::string &line : lines)
+    for (std::string &line : section.content.lines)
       Emit(out, std::move(line));
   }
   Heading(out, "Outcome");

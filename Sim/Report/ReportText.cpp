@@ -1,5 +1,6 @@
 #include "Report/ReportText.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -150,6 +151,11 @@ std::string Glued(std::string text) {
   return text;
 }
 
+std::string Unglued(std::string text) {
+  std::replace(text.begin(), text.end(), kGlue, ' ');
+  return text;
+}
+
 std::vector<std::string> Wrap(std::string_view text, std::string_view first, std::string_view rest,
                               size_t width) {
   std::vector<std::string> lines;
@@ -191,9 +197,7 @@ std::vector<std::string> Wrap(std::string_view text, std::string_view first, std
   if (lineHasWord || lines.empty())
     lines.push_back(line);
   for (std::string &text : lines)
-    for (char &c : text)
-      if (c == kGlue)
-        c = ' ';
+    text = Unglued(std::move(text));
   return lines;
 }
 

@@ -40,6 +40,8 @@ std::vector<uint8_t> Latin1Bytes(std::string_view utf8);
 // A space that Wrap never breaks a line at ("200 ms" stays together); Wrap turns it into ' '.
 inline constexpr char kGlue = '\x1F';
 std::string Glued(std::string text);
+// The text with its glued spaces plain again, for output that is not wrapped.
+std::string Unglued(std::string text);
 
 // Word-wraps `text` into lines of at most `width` columns; the first line starts with `first`,
 // the others with `rest` (both counted in the width). Words longer than a line are split.

@@ -24,23 +24,27 @@ std::string PoolName(const std::string &space) {
   return space == "smram" ? "SMRAM" : space == "boot" ? "boot-services memory" : space;
 }
 
-void RecordLines(const Json &record, SectionLines &lines) {
+void AddRecord(Section &section, const Json &record) {
   if (!record.is_object())
     return;
-  lines.push_back("  record   " + Hex(U64(record, "address")) + " (PcdS3LibPrivateData)");
-  lines.push_back(std::string("           ") + (U64(record, "locked") ? "locked" : "not locked") +
-                  ", " + (U64(record, "closed") ? "closed" : "not closed") + "; TableBase " +
-                  Hex(U64(record, "table_base")));
+  const std::string address = Hex(U64(record, "address")) + " (PcdS3LibPrivateData)";
+  const std::string state = std::string(U64(record, "locked") ? "locked" : "not locked") + ", " +
+                            (U64(record, "closed") ? "closed" : "not closed") + "; TableBase " +
+                            Hex(U64(record, "table_base"));
+  AddRow(section, {"  record   " + address, "           " + state},
+         {{"record", address + "; " + state}});
 }
 
-void TableLines(const ReportInput &input, SectionLines &lines) {
+void AddTable(Section &section, const ReportInput &input) {
   for (const Json &e : input.events) {
     if (!Is(e, "s3_table_build"))
       continue;
-    lines.push_back("  built    " + Plural(U64(e, "size"), "byte") + " at " +
-                    Hex(U64(e, "address")) + " in " + PoolName(Text(e, "space")));
-    lines.push_back("           " + (U64(e, "record") ? "for record " + Hex(U64(e, "record"))
-                                                      : std::string("no record to attach it to")));
+    const std::string built = Plural(U64(e, "size"), "byte") + " at " + Hex(U64(e, "address")) +
+                              " in " + PoolName(Text(e, "space"));
+    const std::string owner = U64(e, "record") ? "for record " + Hex(U64(e, "record"))
+                                               : std::string("no record to attach it to");
+    AddRow(section, {"  built    " + built, "           " + owner},
+           {{"built", built + "; " + owner}, U64(e, "seq")});
   }
   const Json &table = input.final.value("s3_table", Json());
   if (!table.is_object())
@@ -53,49 +57,59 @@ void TableLines(const ReportInput &input, SectionLines &lines) {
     if (U64(table, "end_mark") != 0xFFFF)
       endMark += " (not terminated)";
   }
-  lines.push_back("  table    " + Hex(U64(table, "address")) + ": " + endMark + "; " +
-                  (table.value("freed", false) ? "freed" : "not freed"));
+  AddRow(section, "  %-8s %s",
+         {{"table", Hex(U64(table, "address")) + ": " + endMark + "; " +
+                        (table.value("freed", false) ? "freed" : "not freed")}});
 }
 
-void MessageLines(const Json &e, uint64_t sharedRecord, SectionLines &lines) {
+void AddMessage(Section &section, const Json &e, uint64_t sharedRecord) {
   const std::vector<uint8_t> bytes = BytesFromHex(Text(e, "bytes"));
-  lines.push_back("  message  " + Plural(U64(e, "size"), "byte") + " at " +
-                  Duration(U64(e, "t_us")) + " from " + Text(e, "image"));
+  const std::string message = Plural(U64(e, "size"), "byte") + " at " + Duration(U64(e, "t_us")) +
+                              " from " + Text(e, "image");
+  section.lines.push_back("  message  " + message);
+  section.tables.push_back({"message of " + message, {"field", "value"}, {}, {}});
+  constexpr std::string_view kField = "    %-13s %s";
   if (bytes.size() < kDataAt) {
-    lines.push_back("    too short for a communicate header: " + Text(e, "bytes"));
+    AddRow(section, "    %s%s",
+           {{"too short for a communicate header: ", Text(e, "bytes")}, U64(e, "seq")});
     return;
   }
   EFI_GUID guid;
   std::memcpy(&guid, bytes.data(), kGuidSize);
   const char *name = GuidName(guid);
-  lines.push_back("    HeaderGuid    " + GuidText(guid) + (name ? ", " + std::string(name) : ""));
-  lines.push_back("    MessageLength " + std::to_string(Field<uint64_t>(bytes, kLengthAt)));
+  AddRow(section, kField,
+         {{"HeaderGuid", GuidText(guid) + (name ? ", " + std::string(name) : "")}, U64(e, "seq")});
+  AddRow(section, kField, {{"MessageLength", std::to_string(Field<uint64_t>(bytes, kLengthAt))}});
   if (bytes.size() < kHandOverSize) {
-    lines.push_back("    data          " + Text(e, "bytes").substr(2 * kDataAt));
+    AddRow(section, kField, {{"data", Text(e, "bytes").substr(2 * kDataAt)}});
     return;
   }
-  lines.push_back("    function      " + std::to_string(Field<uint32_t>(bytes, kFunctionAt)));
-  lines.push_back("    reserved      " + Hex(Field<uint32_t>(bytes, kReservedAt)));
+  AddRow(section, kField, {{"function", std::to_string(Field<uint32_t>(bytes, kFunctionAt))}});
+  AddRow(section, kField, {{"reserved", Hex(Field<uint32_t>(bytes, kReservedAt))}});
   const uint64_t record = Field<uint64_t>(bytes, kRecordAt);
-  lines.push_back("    record        " + Hex(record) +
-                  (record == sharedRecord ? " (the shared record)" : " (not the shared record)"));
+  AddRow(section, kField,
+         {{"record", Hex(record) + (record == sharedRecord ? " (the shared record)"
+                                                           : " (not the shared record)")}});
   if (bytes.size() > kHandOverSize)
-    lines.push_back("    more          " + Plural(bytes.size() - kHandOverSize, "byte") +
-                    " after the hand-over data");
+    AddRow(section, kField,
+           {{"more", Plural(bytes.size() - kHandOverSize, "byte") + " after the hand-over data"}});
 }
 
 } // namespace
 
-SectionLines S3HandOverSection(const ReportInput &input) {
-  SectionLines lines;
+Section S3HandOverSection(const ReportInput &input) {
+  Section section;
+  section.tables.push_back({"", {"", ""}, {}, {}});
   const Json &record = input.final.value("s3_record", Json());
-  RecordLines(record, lines);
-  TableLines(input, lines);
+  AddRecord(section, record);
+  AddTable(section, input);
+  if (section.tables[0].rows.empty())
+    section.tables.clear();
   const uint64_t shared = record.is_object() ? U64(record, "address") : 0;
   for (const Json &e : input.events)
     if (Is(e, "communicate"))
-      MessageLines(e, shared, lines);
-  return lines;
+      AddMessage(section, e, shared);
+  return section;
 }
 
 } // namespace boardsim::report

@@ -23,7 +23,7 @@ constexpr Case kCases[] = {
 
 // One run of the handler: what it probed and the codes it passed.
 struct Signal {
-  uint64_t t = 0;
+  uint64_t t = 0, seq = 0; // of its first MarkItem call
   std::string image, item;
   std::vector<uint64_t> codes;
   std::string bridge, controller;
@@ -60,28 +60,35 @@ std::string Decode(const std::vector<uint64_t> &codes) {
   return "not one of the three cases";
 }
 
-void Render(const Signal &signal, SectionLines &lines) {
+void Add(Section &section, const Signal &signal) {
   std::string codes;
   for (uint64_t code : signal.codes)
     codes += (codes.empty() ? "" : ", ") + Hex(code);
+  std::vector<std::string> lines;
   lines.push_back(Format("  at %s by %s: item \"%s\", codes %s", Duration(signal.t).c_str(),
                          signal.image.c_str(), signal.item.c_str(), codes.c_str()));
   lines.push_back("    case: " + Decode(signal.codes));
-  std::string walk = "    bridge " + (signal.bridge.empty() ? "-" : signal.bridge);
+  const std::string bridge = signal.bridge.empty() ? "-" : signal.bridge;
+  std::string buses;
   if (signal.secondary && signal.subordinate)
-    walk += Format(", buses %02llx-%02llx", static_cast<unsigned long long>(*signal.secondary),
+    buses = Format("%02llx-%02llx", static_cast<unsigned long long>(*signal.secondary),
                    static_cast<unsigned long long>(*signal.subordinate));
+  const std::string id = signal.id ? PciIdText(*signal.id) : "";
+  std::string walk = "    bridge " + bridge + (buses.empty() ? "" : ", buses " + buses);
   if (!signal.controller.empty())
-    walk += "; network controller " + signal.controller +
-            (signal.id ? ", ID " + PciIdText(*signal.id) : std::string());
+    walk += "; network controller " + signal.controller + (id.empty() ? "" : ", ID " + id);
   else
     walk += "; no network controller";
   lines.push_back(walk);
+  AddRow(section, std::move(lines),
+         {{Duration(signal.t), signal.image, signal.item, codes, Decode(signal.codes), bridge,
+           buses, signal.controller.empty() ? "none" : signal.controller, id},
+          signal.seq});
 }
 
 } // namespace
 
-SectionLines SetupItemsSection(const ReportInput &input) {
+Section SetupItemsSection(const ReportInput &input) {
   std::vector<Signal> signals;
   Signal current;
   bool inMacCall = false;
@@ -97,6 +104,7 @@ SectionLines SetupItemsSection(const ReportInput &input) {
     } else if (Is(e, "mark_item")) {
       if (current.codes.empty()) {
         current.t = U64(e, "t_us");
+        current.seq = U64(e, "seq");
         current.image = Text(e, "image");
         current.item = Text(e, "item_name");
       }
@@ -107,10 +115,15 @@ SectionLines SetupItemsSection(const ReportInput &input) {
   }
   if (!current.codes.empty())
     signals.push_back(current);
-  SectionLines lines;
+  Section section;
+  section.tables.push_back(
+      {"",
+       {"time", "image", "item", "codes", "case", "bridge", "buses", "network controller", "ID"},
+       {},
+       {}});
   for (const Signal &signal : signals)
-    Render(signal, lines);
-  return lines;
+    Add(section, signal);
+  return section;
 }
 
 } // namespace boardsim::report

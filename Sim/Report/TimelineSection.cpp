@@ -1,5 +1,5 @@
-// The boot as a list of steps: one line per meaningful event, and one bracketed line that
-// counts the hardware accesses, reads and stalls an image made between two steps.
+// The boot as a list of steps: one per meaningful event, and one bracketed step that counts the
+// hardware accesses, reads and stalls an image made between two steps.
 #include "Report/ErrorStops.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
@@ -7,6 +7,7 @@
 
 #include <array>
 #include <set>
+#include <unordered_map>
 
 namespace boardsim::report {
 namespace {
@@ -39,21 +40,36 @@ std::optional<Counted> CountedKind(const Json &e) {
   return std::nullopt;
 }
 
-// Where a line comes from: time, phase and image.
+// Where a step comes from: event, time, phase and image.
 struct Origin {
-  uint64_t t = 0;
+  uint64_t seq = 0, t = 0;
   std::string phase, image;
 };
 
 Origin OriginOf(const Json &e) {
   // smi_register's own `phase` field is the registration phase; its code runs in SMM.
   const bool named = e.contains("phase") && e["phase"].is_string();
-  return {U64(e, "t_us"), named ? e["phase"].get<std::string>() : "smm", Text(e, "image")};
+  return {U64(e, "seq"), U64(e, "t_us"), named ? e["phase"].get<std::string>() : "smm",
+          Text(e, "image")};
+}
+
+StepKind KindOf(const Json &e) {
+  static const std::unordered_map<std::string, StepKind> kKinds = {
+      {"entry", StepKind::Entry},
+      {"notify", StepKind::Callback},
+      {"notify_return", StepKind::CallbackReturn},
+      {"call", StepKind::Call},
+      {"return", StepKind::Return},
+      {"smi", StepKind::Smi},
+      {"fault", StepKind::Fault},
+      {"injected", StepKind::Injected}};
+  auto it = kKinds.find(Text(e, "ev"));
+  return it == kKinds.end() ? StepKind::Other : it->second;
 }
 
 class Timeline {
 public:
-  explicit Timeline(SectionLines &lines) : lines_(lines) {}
+  explicit Timeline(std::vector<TimelineStep> &steps) : steps_(steps) {}
 
   void Step(const Json &e) {
     if (Is(e, "final"))
@@ -63,13 +79,14 @@ public:
     if (burst_ && (burst_->origin.image != origin.image || burst_->origin.phase != origin.phase))
       Flush();
     if (origin.image != "platform" && started_.insert(origin.image).second)
-      Line(origin, "starts: entry point called");
+      Add(origin, StepKind::Start, "starts: entry point called");
     if (ErrorStopAnnounced(e))
-      Line(origin, "ERROR STOP " + Hex32(U64(e, "value")) + ": " +
-                       ErrorStopMeaning(uint32_t(U64(e, "value"))));
+      Add(origin, StepKind::ErrorStop,
+          "ERROR STOP " + Hex32(U64(e, "value")) + ": " +
+              ErrorStopMeaning(uint32_t(U64(e, "value"))));
     else if (ProbeReleased(e))
-      Line(origin, "the debug agent releases the error stop (probe answered " +
-                       Hex(U64(e, "si_out")) + ")");
+      Add(origin, StepKind::Released,
+          "the debug agent releases the error stop (probe answered " + Hex(U64(e, "si_out")) + ")");
     previous_ = e;
     if (std::optional<Counted> kind = CountedKind(e)) {
       Count(origin, *kind);
@@ -80,16 +97,16 @@ public:
       return;
     }
     if (std::optional<std::string> text = DescribeStep(e, labels_))
-      Line(origin, *text);
+      Add(origin, KindOf(e), *text);
   }
 
   void Finish(const Json &final) {
     Flush();
     const std::string outcome = Text(final, "outcome");
-    Line(OriginOf(final), outcome == "halted"
-                              ? "halted: the processor stays in the error-stop display loop"
-                          : outcome == "crashed" ? "crashed: the boot script stops here"
-                                                 : "boot script finished");
+    Add(OriginOf(final), StepKind::End,
+        outcome == "halted"    ? "halted: the processor stays in the error-stop display loop"
+        : outcome == "crashed" ? "crashed: the boot script stops here"
+                               : "boot script finished");
   }
 
 private:
@@ -140,19 +157,16 @@ private:
               (burst.stalls == 1 ? " of " : ", ") + Glued(Duration(burst.stalledUs)) +
               (burst.stalls == 1 ? "" : Glued(" in all"));
     if (hardware)
-      Line(burst.origin, "[" + text + "]");
+      Add(burst.origin, StepKind::Burst, "[" + text + "]");
   }
 
-  void Line(const Origin &origin, const std::string &text) {
+  void Add(const Origin &origin, StepKind kind, std::string text) {
     if (burst_)
       Flush();
-    AddWrapped(lines_,
-               Format("%s %-3s %-14s ", SimTime(origin.t).c_str(), origin.phase.c_str(),
-                      origin.image.c_str()),
-               text);
+    steps_.push_back({origin.seq, origin.t, origin.phase, origin.image, kind, std::move(text)});
   }
 
-  SectionLines &lines_;
+  std::vector<TimelineStep> &steps_;
   EventLabels labels_;
   std::optional<Burst> burst_;
   std::set<std::string> started_;
@@ -161,17 +175,32 @@ private:
 
 } // namespace
 
-SectionLines TimelineSection(const ReportInput &input) {
-  SectionLines lines;
-  Timeline timeline(lines);
+std::vector<TimelineStep> TimelineSteps(const std::vector<Json> &events, const Json &final) {
+  std::vector<TimelineStep> steps;
+  Timeline timeline(steps);
   bool finished = false;
-  for (const Json &e : input.events) {
+  for (const Json &e : events) {
     timeline.Step(e);
     finished |= Is(e, "final");
   }
-  if (!lines.empty() && !finished)
-    timeline.Finish(input.final);
-  return lines;
+  if (!steps.empty() && !finished)
+    timeline.Finish(final);
+  return steps;
+}
+
+Section TimelineSection(const ReportInput &input) {
+  Section section;
+  section.tables.push_back({"", {"time", "phase", "image", "step"}, {}, {}});
+  for (const TimelineStep &step : input.steps) {
+    std::vector<std::string> lines;
+    AddWrapped(
+        lines,
+        Format("%s %-3s %-14s ", SimTime(step.t).c_str(), step.phase.c_str(), step.image.c_str()),
+        step.text);
+    AddRow(section, std::move(lines),
+           {{Duration(step.t), step.phase, step.image, Unglued(step.text)}, step.seq});
+  }
+  return section;
 }
 
 } // namespace boardsim::report

@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "LogFiles.h"
 
 #include "Board/BoardParser.h"
 #include "Core/Simulator.h"
@@ -41,7 +42,8 @@ int RunCommand(const RunOptions &options) {
   }
   try {
     SimOptions simOptions;
-    simOptions.captureTrace = (!options.quiet && !options.json) || !board->expects.empty();
+    const bool log = options.htmlPath || options.summaryPath;
+    simOptions.captureTrace = (!options.quiet && !options.json) || !board->expects.empty() || log;
     simOptions.traceOut = options.tracePath ? &traceFile : nullptr;
     simOptions.engine = options.engine == "image" ? Engine::Image : Engine::Host;
     simOptions.imageDirectory = options.imageDirectory.value_or("");
@@ -53,14 +55,19 @@ int RunCommand(const RunOptions &options) {
       std::cout << RenderOutcome(*board, result);
     else
       std::cout << RenderReport(*board, result, sim.trace().Events());
-    if (board->expects.empty()) {
-      static constexpr int kByOutcome[] = {kExitOk, kExitHalted, kExitCrashed};
-      return kByOutcome[static_cast<int>(result.outcome)];
+    static constexpr int kByOutcome[] = {kExitOk, kExitHalted, kExitCrashed};
+    int status = kByOutcome[static_cast<int>(result.outcome)];
+    std::vector<ExpectResult> results;
+    if (!board->expects.empty()) {
+      results = CheckExpectations(*board, result.final, sim.trace().Events());
+      (options.json ? std::cerr : std::cout)
+          << RenderExpectations(options.boardPath.value_or("boards/default.toml"), results);
+      status = AllPassed(results) ? kExitOk : kExitExpectations;
     }
-    const auto results = CheckExpectations(*board, result.final, sim.trace().Events());
-    (options.json ? std::cerr : std::cout)
-        << RenderExpectations(options.boardPath.value_or("boards/default.toml"), results);
-    return AllPassed(results) ? kExitOk : kExitExpectations;
+    if (log &&
+        !WriteBoardLog(options, *board, result, sim.trace().Events(), std::move(results), status))
+      return kExitUnusable;
+    return status;
   } catch (const std::runtime_error &error) {
     std::cerr << "boardsim: " << error.what() << '\n';
     return kExitUnusable;

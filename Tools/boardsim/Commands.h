@@ -21,14 +21,20 @@ struct RunOptions {
   bool json = false;
   std::string engine = "host"; // "host" or "image"
   std::optional<std::string> imageDirectory;
+  std::optional<std::string> htmlPath;    // the board's page of the HTML log
+  std::optional<std::string> summaryPath; // the log's data as JSON
+  std::string suitePage;                  // the suite page the board's page links back to ("" none)
 };
 
 struct TestOptions {
   std::vector<std::string> paths; // board files and folders
   std::optional<std::string> junitPath;
-  unsigned jobs = 0;           // 0: one per core
-  std::string engine = "host"; // passed to each run, as `run` takes them
+  std::optional<std::string> htmlDirectory; // the HTML log: index.html and a page per board
+  std::optional<std::string> jsonPath;      // the suite's log data as JSON
+  unsigned jobs = 0;                        // 0: one per core
+  std::string engine = "host";              // passed to each run, as `run` takes them
   std::optional<std::string> imageDirectory;
+  std::string commandLine; // as the suite page shows it
 };
 
 struct SweepOptionsText {

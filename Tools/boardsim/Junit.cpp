@@ -1,35 +1,11 @@
 #include "Junit.h"
 
+#include "Log/Html.h"
+
 #include <cstdio>
 
 namespace boardsim {
 namespace {
-
-// Text as XML character data or an attribute value. Control characters other than tab and line
-// breaks are not allowed in XML 1.0 at all, not even as references: they become '?'.
-std::string Escape(const std::string &text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    default:
-      out +=
-          (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') ? '?' : c;
-    }
-  }
-  return out;
-}
 
 std::string Seconds(double seconds) {
   char text[32];
@@ -54,14 +30,14 @@ std::string JunitXml(const std::vector<BoardRun> &runs,
                     "\">\n";
   for (size_t i = 0; i < runs.size(); ++i) {
     const BoardRun &run = runs[i];
-    xml += "    <testcase classname=\"boardsim\" name=\"" + Escape(run.path) + "\" time=\"" +
+    xml += "    <testcase classname=\"boardsim\" name=\"" + log::Escape(run.path) + "\" time=\"" +
            Seconds(run.seconds) + "\"";
     if (failureSummaries[i].empty()) {
       xml += "/>\n";
       continue;
     }
-    xml += ">\n      <failure message=\"" + Escape(failureSummaries[i]) + "\">" +
-           Escape(run.output) + "</failure>\n    </testcase>\n";
+    xml += ">\n      <failure message=\"" + log::Escape(failureSummaries[i]) + "\">" +
+           log::Escape(run.output) + "</failure>\n    </testcase>\n";
   }
   return xml + "  </testsuite>\n</testsuites>\n";
 }

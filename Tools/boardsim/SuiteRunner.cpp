@@ -19,8 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::vector<std::string> kNoArguments;
+
 BoardRun RunOne(const std::string &self, const std::string &path,
-                const std::vector<std::string> &runOptions) {
+                const std::vector<std::string> &runOptions,
+                const std::vector<std::string> &extraArguments) {
   BoardRun run{path, 0, {}, 0};
   const auto start = std::chrono::steady_clock::now();
   int pipeFds[2];
@@ -36,6 +39,7 @@ BoardRun RunOne(const std::string &self, const std::string &path,
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   std::vector<std::string> args = {self, "run", path, "--quiet"};
   args.insert(args.end(), runOptions.begin(), runOptions.end());
+  args.insert(args.end(), extraArguments.begin(), extraArguments.end());
   std::vector<char *> argv;
   for (std::string &arg : args)
     argv.push_back(arg.data());
@@ -88,7 +92,8 @@ std::vector<std::string> CollectBoardFiles(const std::vector<std::string> &paths
 
 std::vector<BoardRun> RunBoards(const std::string &self, const std::vector<std::string> &files,
                                 unsigned jobs, const std::vector<std::string> &runOptions,
-                                const std::function<void(const BoardRun &)> &done) {
+                                const std::function<void(const BoardRun &)> &done,
+                                const std::vector<std::vector<std::string>> &extraArguments) {
   std::vector<BoardRun> runs(files.size());
   std::vector<bool> finished(files.size(), false);
   std::atomic<size_t> next{0};
@@ -96,7 +101,8 @@ std::vector<BoardRun> RunBoards(const std::string &self, const std::vector<std::
   size_t reported = 0;
   auto worker = [&] {
     for (size_t i; (i = next++) < files.size();) {
-      BoardRun run = RunOne(self, files[i], runOptions);
+      BoardRun run = RunOne(self, files[i], runOptions,
+                            i < extraArguments.size() ? extraArguments[i] : kNoArguments);
       std::lock_guard lock(mutex);
       runs[i] = std::move(run);
       finished[i] = true;

@@ -1,6 +1,7 @@
 // boardsim test: every board under the given paths, one line per board, a total, and JUnit XML.
 #include "Commands.h"
 #include "Junit.h"
+#include "LogFiles.h"
 #include "SuiteRunner.h"
 
 #include <fstream>
@@ -49,19 +50,25 @@ int TestCommand(const TestOptions &options, const std::string &self) {
     return kExitUnusable;
   }
   const unsigned jobs = options.jobs ? options.jobs : std::thread::hardware_concurrency();
+  SuiteLogFiles log;
+  if (!log.Prepare(options, files))
+    return kExitUnusable;
   std::vector<std::string> summaries;
   size_t failed = 0;
   std::vector<std::string> runOptions = {"--engine", options.engine};
   if (options.imageDirectory)
     runOptions.insert(runOptions.end(), {"--images", *options.imageDirectory});
-  std::vector<BoardRun> runs = RunBoards(self, files, jobs, runOptions, [&](const BoardRun &run) {
-    summaries.push_back(FailureSummary(run));
-    const std::string &summary = summaries.back();
-    failed += !summary.empty();
-    std::cout << (summary.empty() ? "pass  " : "FAIL  ") << run.path
-              << (summary.empty() ? "" : ": " + summary) << '\n'
-              << std::flush;
-  });
+  std::vector<BoardRun> runs = RunBoards(
+      self, files, jobs, runOptions,
+      [&](const BoardRun &run) {
+        summaries.push_back(FailureSummary(run));
+        const std::string &summary = summaries.back();
+        failed += !summary.empty();
+        std::cout << (summary.empty() ? "pass  " : "FAIL  ") << run.path
+                  << (summary.empty() ? "" : ": " + summary) << '\n'
+                  << std::flush;
+      },
+      log.RunArguments());
   for (size_t i = 0; i < runs.size(); ++i)
     if (!summaries[i].empty())
       std::cout << "\n--- " << runs[i].path << '\n' << runs[i].output;
@@ -77,6 +84,8 @@ int TestCommand(const TestOptions &options, const std::string &self) {
       return kExitUnusable;
     }
   }
+  if (!log.Write(options, runs, summaries))
+    return kExitUnusable;
   return failed ? kExitExpectations : kExitOk;
 }
 

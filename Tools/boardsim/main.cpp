@@ -32,6 +32,10 @@ and the outcome. --quiet and --json replace it; --json wins if both are given.
 A board with [[expect]] entries is checked after the run: each failed
 expectation is listed with the value expected and the value the run gave.
 
+--html writes the run as a page to open in a browser: the expectations, a
+picture of the boot, the report's sections as tables and the trace, to filter
+by phase, image and event kind. --summary writes the same as JSON.
+
 Exit status:
   0  the boot script ran to its end (with [[expect]]: every expectation held)
   1  the board file is unusable, or the module images are missing
@@ -46,6 +50,7 @@ Examples:
   boardsim run
   boardsim run boards/default.toml --trace default.jsonl
   boardsim run my-board.toml --quiet
+  boardsim run my-board.toml --html my-board.html
   boardsim run boards/smm-normal.toml --engine image
   boardsim run - < my-board.toml)";
 
@@ -66,20 +71,43 @@ expectations, the boot ran to its end).
 One line per board, then the output of each failed board, then the total
 "N passed, M failed".
 
+--html DIR writes the suite's log: DIR/index.html lists the boards, failures
+first, and links each board's page (see 'boardsim run --help'); --json FILE
+writes the same data as JSON for other tools.
+
 Exit status: 0 every board passed, 1 no board file was found or the JUnit
-file cannot be written, 3 at least one board failed, 4 the command line is
-wrong.
+file or the log cannot be written, 3 at least one board failed, 4 the command
+line is wrong.
 
 Examples:
   boardsim test boards/
   boardsim test boards/ my-boards/ --junit boardsim-junit.xml
-  boardsim test boards/ --engine image)";
+  boardsim test boards/ --engine image
+  boardsim test boards/ --html boardsim-log)";
 
 // The running program, which 'test' starts once per board.
 std::string SelfPath(const char *argv0) {
   char path[4096];
   const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
   return n > 0 ? std::string(path, static_cast<size_t>(n)) : argv0;
+}
+
+// The command line as a shell would take it back: words with anything but safe characters
+// are quoted.
+std::string CommandLine(int argc, char **argv) {
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    const std::string word = i == 0 ? "boardsim" : argv[i];
+    const bool safe =
+        !word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "0123456789_-./=:,+@%") == std::string::npos;
+    std::string quoted = "'";
+    for (char c : word)
+      quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += (i ? " " : "") + (safe ? word : quoted + "'");
+  }
+  return line;
 }
 
 constexpr const char *kSweepFooter =
@@ -129,6 +157,12 @@ int main(int argc, char **argv) {
       ->add_option("--images", run.imageDirectory,
                    "image engine: folder of the .efi/.map files; default: the build's")
       ->type_name("DIR");
+  runCommand->add_option("--html", run.htmlPath, "also write the run as an HTML page to FILE")
+      ->type_name("FILE");
+  runCommand->add_option("--summary", run.summaryPath, "also write the page's data as JSON to FILE")
+      ->type_name("FILE");
+  // Set by 'test' for the pages of its log: the suite page to link back to.
+  runCommand->add_option("--suite-page", run.suitePage)->group("");
 
   std::vector<std::string> boards;
   CLI::App *checkCommand = app.add_subcommand("check", "Check board files without booting them");
@@ -153,6 +187,10 @@ int main(int argc, char **argv) {
       ->add_option("--images", test.imageDirectory,
                    "image engine: folder of the .efi/.map files; default: the build's")
       ->type_name("DIR");
+  testCommand->add_option("--html", test.htmlDirectory, "also write an HTML log to the folder DIR")
+      ->type_name("DIR");
+  testCommand->add_option("--json", test.jsonPath, "also write the log's data as JSON to FILE")
+      ->type_name("FILE");
 
   boardsim::SweepOptionsText sweep;
   CLI::App *sweepCommand =
@@ -189,8 +227,10 @@ int main(int argc, char **argv) {
   }
   if (*runCommand)
     return boardsim::RunCommand(run);
-  if (*testCommand)
+  if (*testCommand) {
+    test.commandLine = CommandLine(argc, argv);
     return boardsim::TestCommand(test, SelfPath(argv[0]));
+  }
   if (*sweepCommand)
     return boardsim::SweepCommand(sweep);
   return boardsim::CheckCommand(boards);

@@ -1,6 +1,8 @@
-// The report's text helpers: wrapping into 80 columns and folding repeated lines.
+// The report's text helpers: wrapping into 80 columns, folding repeated lines, and laying out a
+// section's table rows as text.
 #include "Report/Repeats.h"
 #include "Report/ReportText.h"
+#include "Report/SectionModel.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +58,31 @@ TEST(Repeats, FoldingCountsLinesAndBlocks) {
             (std::vector<std::string>{"  x  (3 times)", "  y"}));
   EXPECT_EQ(FoldRepeats({"a", "b", "a", "b"}, "  ", "attempts"),
             (std::vector<std::string>{"  2 attempts, each:", "    a", "    b"}));
+}
+
+TEST(SectionModel, RowsLayOutAsTextAndFoldLikeTheirLines) {
+  EXPECT_EQ(LayOut("  %-6s|%4s|%s.", {"ab", "7", "end"}), "  ab    |   7|end.");
+  EXPECT_EQ(LayOut("%-3s|%s", {"toolong"}), "toolong|") << "a wide cell is never cut";
+  // Three attempts of a two-row block, then a row: the text says so and the table keeps one
+  // copy of the block, counted, with the events of its first copy.
+  Section section;
+  section.tables.push_back({"", {"what"}, {}, {}});
+  std::vector<std::string> texts;
+  std::vector<Row> rows;
+  for (uint64_t seq = 0; seq < 7; ++seq) {
+    texts.push_back(seq == 6 ? "done" : seq % 2 ? "wait" : "ask");
+    rows.push_back(Row({texts.back()}, seq));
+  }
+  AddFoldedRows(section, texts, rows, "  ", "attempts");
+  EXPECT_EQ(section.lines,
+            (std::vector<std::string>{"  3 attempts, each:", "    ask", "    wait", "  done"}));
+  const std::vector<Row> &folded = section.tables[0].rows;
+  ASSERT_EQ(folded.size(), 3u);
+  EXPECT_EQ(folded[0].times, 3u);
+  EXPECT_EQ(folded[0].block, 2u);
+  EXPECT_EQ(folded[1].times, 1u);
+  EXPECT_EQ(folded[2].cells[0], "done");
+  EXPECT_EQ(folded[2].event, 6u);
 }
 
 TEST(Numbers, TheFormsTheSectionsUse) {

@@ -31,4 +31,17 @@ grep -q "^FAIL  $out/suite/wrong-mac.toml: 1 of 2 expectations failed$" "$out/te
 [ "$(tail -n 1 "$out/test.txt")" = "1 passed, 1 failed" ] || fail "wrong total line"
 grep -q '<testsuites tests="2" failures="1">' "$out/junit.xml" || fail "JUnit counts wrong"
 grep -q '<failure message="1 of 2 expectations failed">' "$out/junit.xml" || fail "no JUnit failure"
+
+# A board file that cannot be used writes no page of its own: the suite's log gives it one with
+# the loader's message, and lists it first.
+mkdir "$out/mixed"
+cp "$BOARDS/dxe-intel700.toml" "$out/mixed/good.toml"
+printf 'bogus_key = 1\n' >"$out/mixed/unusable.toml"
+"$BOARDSIM" test "$out/mixed" --html "$out/log" --json "$out/log.json" >/dev/null 2>&1
+[ $? = 3 ] || fail "the mixed suite did not fail"
+grep -q 'bogus_key' "$out/log/boards/unusable.html" || fail "no loader message on the board's page"
+[ "$(grep -c '<tr class="fail">' "$out/log/index.html")" = 1 ] || fail "not one failed line"
+grep -A3 '<tr class="fail">' "$out/log/index.html" | grep -q 'unusable.toml' ||
+  fail "the unusable board is not the failed line"
+grep -q '"exit_status": 1' "$out/log.json" || fail "the summary lacks the unusable run's status"
 exit 0

@@ -28,6 +28,13 @@ expect 0 '^dxe-intel700: completed' "$BOARDSIM" run - --quiet <"$BOARDS/dxe-inte
 mkdir "$out/none"
 expect 1 'no board files' "$BOARDSIM" test "$out/none"
 
+# A log that cannot be written is an error, not a quiet success.
+: >"$out/plain-file"
+expect 1 'cannot write the HTML log to' "$BOARDSIM" run "$BOARDS/dxe-intel700.toml" --quiet \
+  --html "$out/plain-file/page.html"
+expect 1 'cannot make the HTML log folder' "$BOARDSIM" test "$BOARDS/dxe-intel700.toml" \
+  --html "$out/plain-file/log"
+
 # Text from the board file never reaches the terminal raw.
 printf '"bad\\u001b[31mkey" = 1\n' >"$out/control.toml"
 expect 1 'bad\\x1B\[31mkey: unknown key' "$BOARDSIM" check "$out/control.toml"
