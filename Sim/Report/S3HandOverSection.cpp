@@ -20,7 +20,7 @@ template <typename T> T Field(const std::vector<uint8_t> &bytes, size_t at) {
   return value;
 }
 
-std::string PoolName(const std::string &space) {
+std::string HandOverPoolName(const std::string &space) {
   return space == "smram" ? "SMRAM" : space == "boot" ? "boot-services memory" : space;
 }
 
@@ -38,7 +38,7 @@ void TableLines(const ReportInput &input, SectionLines &lines) {
     if (!Is(e, "s3_table_build"))
       continue;
     lines.push_back("  built    " + Plural(U64(e, "size"), "byte") + " at " +
-                    Hex(U64(e, "address")) + " in " + PoolName(Text(e, "space")));
+                    Hex(U64(e, "address")) + " in " + HandOverPoolName(Text(e, "space")));
     lines.push_back("           " + (U64(e, "record") ? "for record " + Hex(U64(e, "record"))
                                                       : std::string("no record to attach it to")));
   }
