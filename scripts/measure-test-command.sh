@@ -37,7 +37,8 @@ status=0
   cd "$work/src"
   unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
   export CCACHE_DISABLE=1
-  TRACE="$work/trace" bash -c 'exec 9>"$TRACE"; BASH_XTRACEFD=9; PS4="+ \$(date +%s.%N) "
+  TRACE="$work/trace" CPU="$work/cpu" bash -c 'trap "times >\"\$CPU\"" EXIT; exec 9>"$TRACE"
+                               BASH_XTRACEFD=9; PS4="+ \$(date +%s.%N) "
                                set -x; . ./scripts/test-all.sh' scripts/test-all.sh
 ) >"$work/output" 2>&1 || status=$?
 end=$(date +%s.%N)
@@ -45,12 +46,17 @@ kill "$sampler"
 
 echo
 echo "steps (wall-clock seconds):"
-grep -E '^\+ [0-9.]+ (scripts/|cmake|ctest)' "$work/trace" |
-  awk -v end="$end" '{ t[NR] = $2; $1 = ""; $2 = ""; step[NR] = substr($0, 3) }
-    END { for (i = 1; i <= NR; ++i) {
-            d = (i < NR ? t[i + 1] : end) - t[i]; total += d
+# The command's own lines are traced one level down ("++"); the EXIT trap's `times` ends them.
+grep -E '^(\+\+ [0-9.]+ [^ ]|\+ [0-9.]+ times$)' "$work/trace" | grep -vE ' (set|cd|dirname) ' |
+  awk -v end="$end" '$3 == "times" { end = $2; next }
+                     { t[++n] = $2; $1 = ""; $2 = ""; step[n] = substr($0, 3) }
+    END { for (i = 1; i <= n; ++i) {
+            d = (i < n ? t[i + 1] : end) - t[i]; total += d
             printf "  %7.1f  %s\n", d, step[i] }
           printf "  %7.1f  total, exit status '"$status"'\n", total }'
+# `times`: the shell's own and its children's user and system time ("0m1.5s 0m0.2s").
+[ -f "$work/cpu" ] && tail -1 "$work/cpu" | tr 'ms' '  ' |
+  awk '{ printf "  %7.1f  processor time of all its processes (user and system)\n", $1 * 60 + $2 + $3 * 60 + $4 }'
 
 build="$work/src/build/test"
 if [ -f "$build/.ninja_log" ]; then
