@@ -68,7 +68,7 @@ if [ -f "$build/.ninja_log" ]; then
   awk -F'\t' 'NR > 1 {
       d = ($2 - $1) / 1000; out = $4
       if (match(out, /CMakeFiles\/[^\/]+\.dir\//)) {
-        target = substr(out, RSTART + 11, RLENGTH - 17)
+        target = substr(out, RSTART + 11, RLENGTH - 16)
         kind = out ~ /\.(gch|pch)$/ ? "header" : "compile"
       } else { n = split(out, part, "/"); target = part[n]; kind = "link/other" }
       time[target] += d; steps[target] += 1; total[kind] += d; count[kind] += 1
