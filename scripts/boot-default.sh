@@ -5,7 +5,7 @@
 # Extra arguments go to `boardsim run` (e.g. --trace trace.jsonl, --quiet, --json).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh build
 cmake --preset default >/dev/null
 cmake --build --preset default --target boardsim BoardInfoPeiFfs BoardInfoDxeFfs S3SaveSmmFfs \
   ffstool imagecheck >/dev/null

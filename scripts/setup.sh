@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds and tests with. Safe to run again: it installs
 # only what is missing and says nothing when everything is there. Needs root (or sudo).
+#
+#   scripts/setup.sh [build|test]
+#
+# `build`: what configuring and building the default preset needs (the main job); `test` (the
+# default): that and what the test preset and the QEMU/OVMF check need besides.
 set -euo pipefail
 
 packages=(
-  clang lld llvm cmake ninja-build g++ libclang-rt-14-dev
+  clang lld llvm cmake ninja-build g++
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev
-  qemu-system-x86 ovmf mtools uefitool-cli
   libunicorn-dev libcapstone-dev pkg-config liblzma-dev
 )
 # The HTML log's browser test; without them it skips, so failing to install them is no error.
-optional=(chromium chromium-driver python3-selenium)
+optional=()
+case ${1:-test} in
+build) ;;
+test)
+  packages+=(libclang-rt-14-dev qemu-system-x86 ovmf mtools uefitool-cli)
+  optional+=(chromium chromium-driver python3-selenium)
+  ;;
+*) echo "setup: unknown package set '$1' (build or test)" >&2; exit 4 ;;
+esac
 
 # The packages of a list that are not installed yet.
 missing_of() {

@@ -10,7 +10,7 @@ namespace boardsim {
 namespace {
 
 constexpr std::string_view kKindNames[] = {"device", "bridge", "nic"};
-constexpr PciKind kKinds[] = {PciKind::Device, PciKind::Bridge, PciKind::Nic};
+constexpr PciKind kPciKinds[] = {PciKind::Device, PciKind::Bridge, PciKind::Nic};
 
 constexpr std::string_view kModelNames[] = {"generic", "intel700", "broadcom", "mellanox"};
 constexpr NicModel kModels[] = {NicModel::Generic, NicModel::Intel700, NicModel::Broadcom,
@@ -197,7 +197,7 @@ bool ReadPciEntry(TableReader &entry, PciFunction &pci) {
   pci.line = entry.source().begin.line;
   const bool hasBdf = ReadBdf(entry, pci);
   if (auto kind = entry.Choice("kind", kKindNames))
-    pci.kind = kKinds[*kind];
+    pci.kind = kPciKinds[*kind];
   if (auto model = entry.Choice("model", kModelNames))
     pci.model = kModels[*model];
   const PciIds ids = DefaultIds(pci.model);

@@ -137,4 +137,9 @@ private:
   Simulator *previous_ = nullptr;
 };
 
+// The current simulator, as the service functions that firmware tables point to reach it.
+inline Simulator &Sim() {
+  return Simulator::Current();
+}
+
 } // namespace boardsim

@@ -1,6 +1,7 @@
 #include "Devices/Cpu.h"
 
 #include "Core/Simulator.h"
+#include "Devices/DebugAgent.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,6 @@ namespace boardsim {
 namespace {
 
 constexpr uint32_t kBreakpointMsr = 0xC001100A;
-constexpr uint64_t kBreakpointPort = 0x99CC;
 constexpr uint64_t kBreakpointDr7 = 0x2000420;
 constexpr uint64_t kCr4DebuggingExtensions = 1 << 3;
 

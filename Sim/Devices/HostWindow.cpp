@@ -6,9 +6,9 @@
 namespace boardsim {
 namespace {
 
-constexpr uint32_t kSelect = 0;
-constexpr uint32_t kIndex = 4;
-constexpr uint32_t kData = 8;
+constexpr uint32_t kWindowSelect = 0;
+constexpr uint32_t kWindowIndex = 4;
+constexpr uint32_t kWindowData = 8;
 
 uint8_t ByteOf(uint32_t value, uint32_t byte) {
   return static_cast<uint8_t>(value >> (8 * byte));
@@ -34,9 +34,9 @@ uint32_t HostWindow::Register(uint32_t instance, uint32_t index) const {
 uint8_t HostWindow::ReadByte(uint32_t at) const {
   const uint32_t byte = at % 4;
   switch (at - byte) {
-  case kSelect:
+  case kWindowSelect:
     return ByteOf(select_, byte);
-  case kIndex:
+  case kWindowIndex:
     return ByteOf(index_, byte);
   default:
     return ByteOf(Register(select_, index_), byte);
@@ -46,15 +46,15 @@ uint8_t HostWindow::ReadByte(uint32_t at) const {
 void HostWindow::WriteByte(uint32_t at, uint8_t value) {
   const uint32_t byte = at % 4;
   switch (at - byte) {
-  case kSelect:
+  case kWindowSelect:
     SetByte(select_, byte, value);
     selected_ = nullptr;
     break;
-  case kIndex:
+  case kWindowIndex:
     SetByte(index_, byte, value);
     selected_ = nullptr;
     break;
-  case kData:
+  case kWindowData:
     if (!selected_)
       selected_ = &registers_[Key(select_, index_)];
     SetByte(selected_->bits, byte, value);

@@ -16,9 +16,6 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() {
-  return Simulator::Current();
-}
 DxeCore &Dxe() {
   return Sim().dxe();
 }

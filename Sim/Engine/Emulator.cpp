@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
 #include <link.h>
 #include <memory>
 #include <stdexcept>
 #include <sys/mman.h>
+
+extern "C" void *page_collection_lock_x86_64(void *uc, uint64_t start, uint64_t end);
 
 namespace boardsim {
 
@@ -207,6 +210,17 @@ int FindOwnText(dl_phdr_info *info, size_t, void *data) {
   return 1;
 }
 
+// Unicorn 2's page locks do nothing, so a page collection guards nothing and its callers accept
+// none (see the functions at the end of this file); another major version keeps its own.
+bool SkipsPageCollection() {
+  static const bool skips = [] {
+    unsigned major = 0, minor = 0;
+    uc_version(&major, &minor);
+    return major == 2;
+  }();
+  return skips;
+}
+
 } // namespace
 
 // A call from image code into one of the simulator's EFIAPI functions (a service table member
@@ -373,7 +387,39 @@ void Emulator::PlaceCode(uint64_t base, uint64_t size, const GuestModule *module
   }
 }
 
+bool Emulator::SkipsPageCollections() {
+  return SkipsPageCollection() && dlsym(RTLD_DEFAULT, "page_collection_lock_x86_64") ==
+                                      reinterpret_cast<void *>(&page_collection_lock_x86_64);
+}
+
 } // namespace boardsim
+
+// Every store of image code into board memory costs Unicorn 2.0.1 a "page collection": a tree of
+// the written page and of the translated blocks on it, allocated and freed again, for page locks
+// that Unicorn's single-threaded processors never take (a third of the engine's time). These are
+// the library's own functions (x86 target) as later Unicorn releases define them, collecting
+// nothing; the library calls them through its procedure linkage table, so it reaches these.
+extern "C" {
+
+__attribute__((visibility("default"), used)) void *
+page_collection_lock_x86_64(void *uc, uint64_t start, uint64_t end) {
+  if (boardsim::SkipsPageCollection())
+    return nullptr;
+  using Lock = void *(*)(void *, uint64_t, uint64_t);
+  static const auto next = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "page_collection_lock_x86_64"));
+  return next(uc, start, end);
+}
+
+__attribute__((visibility("default"), used)) void page_collection_unlock_x86_64(void *set) {
+  if (boardsim::SkipsPageCollection())
+    return;
+  using Unlock = void (*)(void *);
+  static const auto next =
+      reinterpret_cast<Unlock>(dlsym(RTLD_NEXT, "page_collection_unlock_x86_64"));
+  next(set);
+}
+
+} // extern "C"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

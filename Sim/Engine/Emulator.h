@@ -50,6 +50,9 @@ public:
 
   // The thread's processor for `bits`-bit code (64 or 32).
   static Emulator &Get(unsigned bits = 64);
+  // Whether Unicorn reaches the engine's own page-collection functions (Emulator.cpp): stores
+  // of image code then cost no allocations.
+  static bool SkipsPageCollections();
   ~Emulator();
   Emulator(const Emulator &) = delete;
   Emulator &operator=(const Emulator &) = delete;

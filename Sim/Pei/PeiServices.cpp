@@ -14,9 +14,6 @@ namespace boardsim {
 
 namespace {
 
-Simulator &Sim() {
-  return Simulator::Current();
-}
 PpiDatabase &PeiPpis() {
   return Sim().pei().ppis();
 }

@@ -20,10 +20,6 @@ namespace {
 
 constexpr char kPcdPpi[] = "PCD_PPI";
 
-Simulator &Sim() {
-  return Simulator::Current();
-}
-
 Injected MemberFault(const char *member) {
   return Sim().faults().Check(Phase::Pei, member, Sim().CurrentImage());
 }

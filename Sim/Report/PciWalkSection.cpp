@@ -1,6 +1,7 @@
 // The PCI tree each GetNicMacAddresses call walked, read back from its trace: the bridge every
 // NIC token named, the bus the controller was found on, its ID, the rule its MAC address was
 // read by (judged from where the reads went) and the address the caller got.
+#include "Devices/PciConfigImage.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
 #include "Report/VpdReadBack.h"
@@ -10,7 +11,6 @@
 namespace boardsim::report {
 namespace {
 
-constexpr uint64_t kSecondaryBus = 0x19, kSubordinateBus = 0x1A, kBar0 = 0x10;
 constexpr uint64_t kSerialNumberFirst = 0x140, kSerialNumberLast = 0x147;
 constexpr uint64_t kIntelMacLow = 0x1E2120, kIntelMacHigh = 0x1E2140, kDefaultMac = 0x5400;
 constexpr uint64_t kConfigAddressPort = 0xCF8;
@@ -118,15 +118,15 @@ void Follow(MacCall &call, const Json &e) {
     nic.vpd.Follow(e);
   if (Is(e, "pci_cfg") && read) {
     const std::string bdf = Text(e, "bdf");
-    if (width == 8 && offset == kSecondaryBus && nic.bridge.empty()) {
+    if (width == 8 && offset == kConfigSecondaryBus && nic.bridge.empty()) {
       nic.bridge = bdf;
       nic.secondary = U64(e, "value");
-    } else if (width == 8 && offset == kSubordinateBus && bdf == nic.bridge) {
+    } else if (width == 8 && offset == kConfigSubordinateBus && bdf == nic.bridge) {
       nic.subordinate = U64(e, "value");
     } else if (width == 32 && offset == 0 && !nic.bridge.empty() && !nic.id) {
       nic.device = bdf;
       nic.id = U64(e, "value");
-    } else if (bdf == nic.device && width == 32 && offset == kBar0) {
+    } else if (bdf == nic.device && width == 32 && offset == kConfigBar0) {
       nic.bar0 = U64(e, "value") & ~uint64_t{0xF};
     } else if (bdf == nic.device && offset >= kSerialNumberFirst && offset <= kSerialNumberLast) {
       nic.rule = Rule::BroadcomDsn;

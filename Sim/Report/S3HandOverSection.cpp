@@ -20,7 +20,7 @@ template <typename T> T Field(const std::vector<uint8_t> &bytes, size_t at) {
   return value;
 }
 
-std::string PoolName(const std::string &space) {
+std::string HandOverPoolName(const std::string &space) {
   return space == "smram" ? "SMRAM" : space == "boot" ? "boot-services memory" : space;
 }
 
@@ -40,7 +40,7 @@ void AddTable(Section &section, const ReportInput &input) {
     if (!Is(e, "s3_table_build"))
       continue;
     const std::string built = Plural(U64(e, "size"), "byte") + " at " + Hex(U64(e, "address")) +
-                              " in " + PoolName(Text(e, "space"));
+                              " in " + HandOverPoolName(Text(e, "space"));
     const std::string owner = U64(e, "record") ? "for record " + Hex(U64(e, "record"))
                                                : std::string("no record to attach it to");
     AddRow(section, {"  built    " + built, "           " + owner},

@@ -1,5 +1,6 @@
 // The MarkItem calls the platform-signal handler made, decoded: of the three item codes it
 // passes two, and the one it leaves out names the NIC family it found below the first bridge.
+#include "Devices/PciConfigImage.h"
 #include "Report/ReportSections.h"
 #include "Report/ReportText.h"
 
@@ -8,7 +9,6 @@
 namespace boardsim::report {
 namespace {
 
-constexpr uint64_t kSecondaryBus = 0x19, kSubordinateBus = 0x1A, kClassCode = 0x0B;
 constexpr uint64_t kNetworkClass = 0x02;
 
 struct Case {
@@ -34,12 +34,12 @@ void Probe(Signal &signal, const Json &e) {
   if (!Is(e, "pci_cfg") || Text(e, "dir") != "read")
     return;
   const uint64_t offset = U64(e, "offset"), width = U64(e, "width");
-  if (width == 8 && offset == kSecondaryBus && signal.bridge.empty()) {
+  if (width == 8 && offset == kConfigSecondaryBus && signal.bridge.empty()) {
     signal.bridge = Text(e, "bdf");
     signal.secondary = U64(e, "value");
-  } else if (width == 8 && offset == kSubordinateBus && Text(e, "bdf") == signal.bridge) {
+  } else if (width == 8 && offset == kConfigSubordinateBus && Text(e, "bdf") == signal.bridge) {
     signal.subordinate = U64(e, "value");
-  } else if (width == 8 && offset == kClassCode && U64(e, "value") == kNetworkClass) {
+  } else if (width == 8 && offset == kConfigClassCode && U64(e, "value") == kNetworkClass) {
     signal.controller = Text(e, "bdf");
   } else if (width == 32 && offset == 0 && Text(e, "bdf") == signal.controller) {
     signal.id = U64(e, "value");

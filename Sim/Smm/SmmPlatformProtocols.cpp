@@ -18,10 +18,6 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() {
-  return Simulator::Current();
-}
-
 // Members of the boot-services SMM protocols are named "dxe.NAME.Member" in board files; a call
 // from SMM code also matches "smm.NAME.Member".
 Injected MemberFault(const char *member) {

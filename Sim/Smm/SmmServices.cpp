@@ -10,9 +10,6 @@
 namespace boardsim {
 namespace {
 
-Simulator &Sim() {
-  return Simulator::Current();
-}
 ProtocolDatabase &SmmProtocols() {
   return Sim().smm().protocols();
 }

@@ -2,6 +2,7 @@
 // image, the offset and the function; the simulator itself goes on.
 #include "Board/BoardParser.h"
 #include "Core/Simulator.h"
+#include "Engine/Emulator.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,14 @@ RunResult RunBoard(std::string_view text, Engine engine, std::vector<Json> &even
 
 RunResult RunImageEngine(std::string_view text, std::vector<Json> &events) {
   return RunBoard(text, Engine::Image, events);
+}
+
+// Stores of image code skip Unicorn's page collections (Emulator.cpp): after a boot, the
+// library's calls reach the engine's own functions, in this executable as in boardsim.
+TEST(ImageStores, SkipUnicornPageCollections) {
+  std::vector<Json> events;
+  ASSERT_EQ(RunImageEngine("", events).outcome, Outcome::Completed);
+  EXPECT_TRUE(Emulator::SkipsPageCollections());
 }
 
 class ModuleFault : public ::testing::TestWithParam<Engine> {};
