@@ -16,13 +16,13 @@
 namespace boardsim {
 namespace {
 
-constexpr uint64_t kPage = 0x1000;
+constexpr uint64_t kLoadPage = 0x1000;
 
 uint64_t PageDown(uint64_t value) {
-  return value & ~(kPage - 1);
+  return value & ~(kLoadPage - 1);
 }
 uint64_t PageUp(uint64_t value) {
-  return PageDown(value + kPage - 1);
+  return PageDown(value + kLoadPage - 1);
 }
 
 int Protection(uint32_t flags) {
@@ -81,11 +81,11 @@ void HostModuleFile::ReadSegments() {
     switch (ph.p_type) {
     case PT_LOAD:
       if (ph.p_filesz > ph.p_memsz || ph.p_offset + ph.p_filesz > file_.size() ||
-          ph.p_vaddr % kPage != ph.p_offset % kPage)
+          ph.p_vaddr % kLoadPage != ph.p_offset % kLoadPage)
         Refuse("a loadable segment does not fit its file or its page");
       segments_.push_back({ph.p_vaddr, ph.p_offset, ph.p_filesz, ph.p_memsz});
       span_ = std::max(span_, PageUp(ph.p_vaddr + ph.p_memsz));
-      for (uint64_t page = PageDown(ph.p_vaddr); page < ph.p_vaddr + ph.p_memsz; page += kPage)
+      for (uint64_t page = PageDown(ph.p_vaddr); page < ph.p_vaddr + ph.p_memsz; page += kLoadPage)
         pageProtection[page] |= Protection(ph.p_flags);
       if (ph.p_flags & PF_W)
         data_.push_back({ph.p_vaddr, ph.p_memsz});
@@ -126,9 +126,9 @@ void HostModuleFile::ReadSegments() {
   for (auto [page, protection] : pageProtection) {
     if (!protections_.empty() && protections_.back().protection == protection &&
         protections_.back().offset + protections_.back().size == page)
-      protections_.back().size += kPage;
+      protections_.back().size += kLoadPage;
     else
-      protections_.push_back({page, kPage, protection});
+      protections_.push_back({page, kLoadPage, protection});
   }
   for (Bytes &data : data_) {
     const uint64_t end = data.offset + data.size;

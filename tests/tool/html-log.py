@@ -186,7 +186,7 @@ def failed_board_page(browser, log):
     browser.find_element(By.CSS_SELECTOR, "table.suite tbody tr:first-child a").click()
     failure = browser.find_element(By.CSS_SELECTOR, "#expectations .expect")
     for text in (r"zz-wrong-mac\.toml:\d+: expectation macs \(call 1\) failed",
-                 r'expected: \["3cfdfea1b2c4"\]', r'got: \["3cfdfea1b2c3"\]'):
+                 r'expected: \["3C:FD:FE:A1:B2:C4"\]', r'got: \["3C:FD:FE:A1:B2:C3"\]'):
         if not re.search(text, failure.text) or not failure.is_displayed():
             fail(f"the failed board's page does not show {text!r}: {failure.text!r}")
     # The failure's evidence link lands on the GetNicMacAddresses return in the trace.
