@@ -60,8 +60,8 @@ struct Checker {
   size_t orderedFrom = 0; // events before this index are behind the last in_order match
 
   ExpectResult Check(const Expectation &e) {
-    ExpectResult r{e.line, Describe(e), false, BoardValueText(e.expected, FieldName(e.kind)), {},
-                   {}};
+    ExpectResult r{e.line, Describe(e), false, BoardValueText(e.expected, FieldName(e.kind)),
+                   {},     {}};
     switch (e.kind) {
     case ExpectKind::PostCodes:
       return Run(r, e.expected, final.value("port80", Json::array()));
