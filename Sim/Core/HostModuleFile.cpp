@@ -30,6 +30,13 @@ int Protection(uint32_t flags) {
          (flags & PF_X ? PROT_EXEC : 0);
 }
 
+// The x86-64 thread pointer (FS base), which the C library keeps at %fs:0 as well.
+uint64_t ThreadPointer() {
+  uint64_t pointer;
+  asm("mov %%fs:0, %0" : "=r"(pointer));
+  return pointer;
+}
+
 // DWARF pointer encoding of .eh_frame_hdr's eh_frame_ptr that linkers write: 4-byte signed,
 // relative to where it is stored.
 constexpr uint8_t kPcRelativeSigned4 = 0x1B;
@@ -195,10 +202,14 @@ void HostModuleFile::ReadDynamic() {
         fixups_.push_back({rela.r_offset, uint64_t(rela.r_addend), true});
         continue;
       }
-      if (type != R_X86_64_64 && type != R_X86_64_GLOB_DAT && type != R_X86_64_JUMP_SLOT)
+      if (type != R_X86_64_64 && type != R_X86_64_GLOB_DAT && type != R_X86_64_JUMP_SLOT &&
+          type != R_X86_64_TPOFF64)
         Refuse("it needs relocation type " + std::to_string(type));
-      const uint64_t addend = type == R_X86_64_64 ? uint64_t(rela.r_addend) : 0;
+      const bool threadLocal = type == R_X86_64_TPOFF64;
+      const uint64_t addend = type == R_X86_64_64 || threadLocal ? uint64_t(rela.r_addend) : 0;
       auto symbol = ReadVirtual<Elf64_Sym>(symbols + ELF64_R_SYM(rela.r_info) * sizeof(Elf64_Sym));
+      if (threadLocal && symbol.st_shndx != SHN_UNDEF)
+        Refuse("it has thread-local storage");
       if (symbol.st_shndx != SHN_UNDEF) {
         fixups_.push_back({rela.r_offset, symbol.st_value + addend, true});
         continue;
@@ -215,7 +226,12 @@ void HostModuleFile::ReadDynamic() {
         Refuse("it needs " + name +
                ", which this process does not have (a module built with "
                "sanitizers needs a boardsim built with them)");
-      fixups_.push_back({rela.r_offset, reinterpret_cast<uint64_t>(resolved) + addend, false});
+      // A thread-local variable of the process (the fuzzing instrumentation's stack depth) in its
+      // static TLS block: the module reaches it at this offset from the thread pointer, which is
+      // the same offset in every thread.
+      const uint64_t value = reinterpret_cast<uint64_t>(resolved) + addend -
+                             (threadLocal && resolved ? ThreadPointer() : 0);
+      fixups_.push_back({rela.r_offset, value, false});
     }
   };
   fixups(entries[DT_RELA], entries[DT_RELASZ]);
