@@ -14,8 +14,6 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr char kAllocationText[] = "TarnS3LibPrivateData allocation\n";
-constexpr char kCloseTableText[] = "TarnS3SaveCloseTableCallBack\n";
 constexpr char kNoRecordText[] = "mTarnS3LibPrivateData is NULL\n";
 
 constexpr uint32_t kFrameStart = 0x5F535452; // "RTS_"
@@ -45,12 +43,6 @@ SerialPortBase = 0x2F8
 base = 0x2F8
 )";
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 std::string Unhex(const std::string &hex) {
   std::string bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -69,14 +61,6 @@ std::string CrLf(const std::string &text) {
 }
 
 // A copy of the final event: a field that is missing reads as null instead of asserting.
-Json Final(const Scenario &run) {
-  return run.final();
-}
-
-uint64_t U64(const Json &value) {
-  return value.get<uint64_t>();
-}
-
 std::vector<Json> IoOn(const Scenario &run, uint32_t first, uint32_t last) {
   return run.Of("io", [&](const Json &e) {
     const uint64_t port = U64(e["port"]);
@@ -97,7 +81,8 @@ std::string WrittenText(const std::vector<Json> &events) {
 std::vector<std::pair<std::string, size_t>> AccessRuns(const std::vector<Json> &events) {
   std::vector<std::pair<std::string, size_t>> runs;
   for (const Json &e : events) {
-    const std::string where = e.contains("port") ? Hex(U64(e["port"])) : Hex(U64(e["addr"]));
+    const std::string where =
+        e.contains("port") ? HexNumber(U64(e["port"])) : HexNumber(U64(e["addr"]));
     const std::string key = e["dir"].get<std::string>() + " " + where;
     if (!runs.empty() && runs.back().first == key)
       ++runs.back().second;
@@ -165,11 +150,11 @@ std::vector<std::string> CpuWrites(const Scenario &run) {
     if (e.value("dir", "") != "write")
       continue;
     if (e["ev"] == "msr")
-      writes.push_back("msr " + Hex(U64(e["index"])) + "=" + Hex(U64(e["value"])));
+      writes.push_back("msr " + HexNumber(U64(e["index"])) + "=" + HexNumber(U64(e["value"])));
     else if (e["ev"] == "dr")
-      writes.push_back("dr" + std::to_string(U64(e["reg"])) + "=" + Hex(U64(e["value"])));
+      writes.push_back("dr" + std::to_string(U64(e["reg"])) + "=" + HexNumber(U64(e["value"])));
     else if (e["ev"] == "cr4")
-      writes.push_back("cr4=" + Hex(U64(e["value"])));
+      writes.push_back("cr4=" + HexNumber(U64(e["value"])));
   }
   return writes;
 }

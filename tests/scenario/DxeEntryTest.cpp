@@ -12,7 +12,6 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr char kDriver[] = "BoardInfoDxe#1";
 constexpr char kReadyToBootGuid[] = "7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B";
 constexpr char kSetupGuid[] = "EC87D643-EBA4-4BB5-A1E5-3F3E36B20DA9";
 constexpr uint64_t kRegisterA = 0x02D01D00;
@@ -20,16 +19,10 @@ constexpr uint64_t kRegisterB = 0x02D02508;
 constexpr uint64_t kMaskA = 0x00010000;
 constexpr uint64_t kMaskB = 0x00008000;
 
-constexpr char kDispatch[] = R"(
+constexpr char kDispatchBoardInfoDxe[] = R"(
 [[boot]]
 dispatch = "BoardInfoDxe"
 )";
-
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
 
 using Register = std::pair<uint64_t, uint64_t>; // instance, index
 
@@ -54,8 +47,8 @@ std::string HostRegistersWithInitialValues() {
   std::string text = "[host]\nregisters = [\n";
   for (uint64_t instance = 0; instance < 8; ++instance) {
     for (uint64_t index : {kRegisterA, kRegisterB}) {
-      text += "  { instance = " + std::to_string(instance) + ", index = " + Hex(index) +
-              ", value = " + Hex(InitialValue(instance, index)) + " },\n";
+      text += "  { instance = " + std::to_string(instance) + ", index = " + HexNumber(index) +
+              ", value = " + HexNumber(InitialValue(instance, index)) + " },\n";
     }
   }
   return text + "]\n";
@@ -91,7 +84,7 @@ std::vector<ReadModifyWrite> EntryReadModifyWrites(const Scenario &run) {
       EXPECT_EQ(e["dir"], pattern[k].first) << "access " << at + k;
       EXPECT_EQ(e["offset"], pattern[k].second) << "access " << at + k;
       EXPECT_EQ(e["width"], 32) << "access " << at + k;
-      EXPECT_EQ(e["image"], kDriver);
+      EXPECT_EQ(e["image"], kDxeDriver);
     }
     EXPECT_EQ(window[at + 3]["value"], window[at]["value"]) << "selector written again";
     EXPECT_EQ(window[at + 4]["value"], window[at + 1]["value"]) << "index written again";
@@ -121,21 +114,22 @@ std::map<Register, uint64_t> FinalHostRegisters(const Scenario &run) {
 // Install, ready-to-boot event, arrival event and its registration, Setup read, host register
 // programming, in that order, with the arguments the firmware contract fixes.
 TEST(DxeEntry, StartsUpInOrder) {
-  Scenario run(kDispatch);
-  const long install = run.IndexOf(
-      "protocol_install", AllOf({Field("image", kDriver), Field("name", "BOARD_INFO_PROTOCOL")}));
+  Scenario run(kDispatchBoardInfoDxe);
+  const long install =
+      run.IndexOf("protocol_install",
+                  AllOf({Field("image", kDxeDriver), Field("name", "BOARD_INFO_PROTOCOL")}));
   const long readyToBoot = run.IndexOf(
-      "event_create", AllOf({Field("image", kDriver), Field("group", kReadyToBootGuid)}));
+      "event_create", AllOf({Field("image", kDxeDriver), Field("group", kReadyToBootGuid)}));
   const long arrival =
-      run.IndexOf("event_create", AllOf({Field("image", kDriver), Field("group", nullptr)}));
+      run.IndexOf("event_create", AllOf({Field("image", kDxeDriver), Field("group", nullptr)}));
   const long registration =
       run.IndexOf("protocol_notify",
-                  AllOf({Field("image", kDriver), Field("name", "PLATFORM_SIGNAL_PROTOCOL")}));
-  const long alloc = run.IndexOf("alloc", Field("image", kDriver));
-  const long variable = run.IndexOf("variable_get", Field("image", kDriver));
+                  AllOf({Field("image", kDxeDriver), Field("name", "PLATFORM_SIGNAL_PROTOCOL")}));
+  const long alloc = run.IndexOf("alloc", Field("image", kDxeDriver));
+  const long variable = run.IndexOf("variable_get", Field("image", kDxeDriver));
   const long programming =
-      run.IndexOf("pci_cfg", AllOf({Field("image", kDriver), Field("bdf", "00:00.0")}));
-  const long entry = run.IndexOf("entry", Field("image", kDriver));
+      run.IndexOf("pci_cfg", AllOf({Field("image", kDxeDriver), Field("bdf", "00:00.0")}));
+  const long entry = run.IndexOf("entry", Field("image", kDxeDriver));
   ASSERT_GE(install, 0);
   EXPECT_LT(install, readyToBoot);
   EXPECT_LT(readyToBoot, arrival);
@@ -163,14 +157,14 @@ TEST(DxeEntry, StartsUpInOrder) {
 
   EXPECT_EQ(run.final()["images"][0]["status"], "EFI_SUCCESS");
   EXPECT_EQ(run.final()["images"][0]["unloaded"], false);
-  EXPECT_EQ(run.Of("alloc", Field("image", kDriver)).size(), 1u);
+  EXPECT_EQ(run.Of("alloc", Field("image", kDxeDriver)).size(), 1u);
   EXPECT_TRUE(run.Of("free").empty());
   EXPECT_TRUE(run.Faults().empty());
 }
 
 // A Setup variable smaller than the buffer is read whole.
 TEST(DxeEntry, ShorterSetupVariableIsReadWhole) {
-  Scenario run("[setup]\nsize = 100\n" + std::string(kDispatch));
+  Scenario run("[setup]\nsize = 100\n" + std::string(kDispatchBoardInfoDxe));
   const Json read = run.First("variable_get");
   EXPECT_EQ(read["size_in"], 589);
   EXPECT_EQ(read["status"], "EFI_SUCCESS");
@@ -182,11 +176,11 @@ TEST(DxeEntry, ShorterSetupVariableIsReadWhole) {
 // each ORs its mask into the value it read, and instances 0 and 4 never have their second
 // register touched.
 TEST(DxeEntry, HostEnableBitsAreSetInTheFixedOrder) {
-  Scenario run(HostRegistersWithInitialValues() + kDispatch);
+  Scenario run(HostRegistersWithInitialValues() + kDispatchBoardInfoDxe);
   const std::vector<ReadModifyWrite> writes = EntryReadModifyWrites(run);
   EXPECT_EQ(Targets(writes), kProgrammingOrder);
   for (const ReadModifyWrite &w : writes) {
-    SCOPED_TRACE("instance " + std::to_string(w.instance) + ", register " + Hex(w.index));
+    SCOPED_TRACE("instance " + std::to_string(w.instance) + ", register " + HexNumber(w.index));
     EXPECT_EQ(w.read, InitialValue(w.instance, w.index));
     EXPECT_EQ(w.written, w.read | MaskOf(w.index));
   }
@@ -229,7 +223,7 @@ TEST(DxeEntryFailure, EachFailingServiceLosesOnlyWhatItSetsUp) {
   for (const EntryFailure &f : kEntryFailures) {
     SCOPED_TRACE(f.name);
     // The platform signal protocol arrives after the entry; slot 5 answers TRUE when reachable.
-    Scenario run(f.board + kDispatch +
+    Scenario run(f.board + kDispatchBoardInfoDxe +
                  "[[boot]]\ndxe_install = \"PLATFORM_SIGNAL_PROTOCOL\"\n"
                  "[[boot]]\ncall = \"BOARD_INFO_PROTOCOL.5\"\n");
     EXPECT_EQ(run.First("entry")["status"], "EFI_SUCCESS");
@@ -270,7 +264,7 @@ TEST(DxeEntryFailure, EachFailingServiceLosesOnlyWhatItSetsUp) {
 // The ready-to-boot event's notify function closes its own event: the first signal runs it
 // once, a second signal reaches nothing of the driver.
 TEST(DxeReadyToBoot, EventClosesItselfAtTheFirstSignal) {
-  Scenario run(std::string(kDispatch) +
+  Scenario run(std::string(kDispatchBoardInfoDxe) +
                "[[boot]]\nsignal = \"ready_to_boot\"\n[[boot]]\nsignal = \"ready_to_boot\"\n");
   const Json created = run.First("event_create", Field("group", kReadyToBootGuid));
   ASSERT_FALSE(created.is_null());
@@ -279,14 +273,14 @@ TEST(DxeReadyToBoot, EventClosesItselfAtTheFirstSignal) {
   const std::vector<Json> closes = run.Of("event_close");
   ASSERT_EQ(closes.size(), 1u);
   EXPECT_EQ(closes[0]["event"], created["event"]);
-  EXPECT_EQ(closes[0]["image"], kDriver);
+  EXPECT_EQ(closes[0]["image"], kDxeDriver);
   EXPECT_LT(run.IndexOf("notify", event), run.IndexOf("event_close"));
   EXPECT_EQ(run.Of("event_signal", event).size(), 1u);
 }
 
 // A ready-to-boot event that could not be created leaves nothing to run at the signal.
 TEST(DxeReadyToBoot, FailedCreationLeavesNothingToSignal) {
-  Scenario run(Fault("dxe.CreateEventEx") + kDispatch +
+  Scenario run(Fault("dxe.CreateEventEx") + kDispatchBoardInfoDxe +
                "[[boot]]\nsignal = \"ready_to_boot\"\n"
                "[[boot]]\ndxe_install = \"PLATFORM_SIGNAL_PROTOCOL\"\n");
   EXPECT_EQ(run.First("entry")["status"], "EFI_SUCCESS");
@@ -320,7 +314,7 @@ TEST(DxeInterface, ConstantSlotsAnswerTheirFixedValues) {
   };
   for (const Arguments &a : arguments) {
     SCOPED_TRACE(a.name);
-    std::string board = kDispatch;
+    std::string board = kDispatchBoardInfoDxe;
     for (const auto &[slot, answer] : answers)
       board += "[[boot]]\ncall = \"BOARD_INFO_PROTOCOL." + std::to_string(slot) + "\"\n" + a.keys;
     Scenario run(board);

@@ -13,14 +13,8 @@ namespace {
 
 // The SMRAM map an image copies: one 32-byte descriptor for the board's one SMRAM range, however
 // many SMM images lie in it.
-constexpr uint64_t kSmramRangeTableSize = 32;
 constexpr uint64_t kPrivateRecordSize = 16;
 constexpr uint64_t kNodeHeaderSize = 32;
-
-constexpr char kLoad[] = R"(
-[[boot]]
-dispatch = "S3SaveSmm"
-)";
 
 using HeapList = std::vector<std::pair<uint32_t, uint32_t>>; // handle, size
 
@@ -74,7 +68,7 @@ data = "FF"
 handle = 0xA014
 kind = 8
 data = "0405060708"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{0x30, 3}, {0x10, 1}, {0xA014, 5}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({3, 1, 5}));
@@ -99,7 +93,7 @@ handle = 0x52
 [[heap]]
 handle = 0x53
 data = "0203"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{0x51, 1}, {0x52, 0}, {0x53, 2}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({1, 0, 2}));
@@ -117,7 +111,7 @@ data = "22"
 [[heap]]
 handle = 7
 data = "33445566"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{7, 1}, {8, 1}, {7, 4}}));
 }
@@ -144,7 +138,7 @@ data = "AA"
 handle = 5
 copy_to_smram = 0x81
 data = "AA"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{3, 1}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({1}));
@@ -172,7 +166,7 @@ data = "AA"
 [[heap]]
 handle = 5
 data = "AABB"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}, {5, 2}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({1, 2}));
@@ -198,7 +192,7 @@ hob_length = 16
 [[heap]]
 handle = 4
 data = "0102"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectCleanLoad(run);
   EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 8}, {4, 2}}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#1"), FirstImageAllocations({8, 2}));
@@ -222,7 +216,7 @@ hob_length = )") +
 [[heap]]
 handle = 3
 data = "CC"
-)" + kLoad);
+)" + kDispatchS3SaveSmm);
     ExpectCleanLoad(run);
     EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}}));
     EXPECT_EQ(run.Of("protocol_install", Field("name", "SMM_HEAP_LIST_PROTOCOL")).size(), 1u);
@@ -246,7 +240,7 @@ data = "CC"
 [[fault]]
 call = "smm.SmmAllocatePool"
 nth = 3
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   EXPECT_EQ(run.First("entry")["status"], "EFI_SUCCESS");
   EXPECT_EQ(run.final()["error_stops"], Json::array({0x70180}));
   EXPECT_EQ(FinalHeapList(run), (HeapList{{1, 1}, {3, 1}}));
@@ -260,7 +254,8 @@ handle = 1
 data = "AA"
 )";
   for (const std::string &board :
-       {std::string(kLoad), std::string("[smm]\nhob_list = false\n") + kRecord + kLoad}) {
+       {std::string(kDispatchS3SaveSmm),
+        std::string("[smm]\nhob_list = false\n") + kRecord + kDispatchS3SaveSmm}) {
     SCOPED_TRACE(board);
     Scenario run(board);
     ExpectCleanLoad(run);
@@ -280,7 +275,8 @@ data = "AABBCC"
 [[heap]]
 handle = 0x22
 data = "DD"
-)") + kLoad + kLoad);
+)") + kDispatchS3SaveSmm +
+               kDispatchS3SaveSmm);
   ASSERT_EQ(run.final()["images"].size(), 2u);
   for (const Json &image : run.final()["images"]) {
     EXPECT_EQ(image["status"], "EFI_SUCCESS");
@@ -316,7 +312,8 @@ data = "AABBCC"
 call = "dxe.InstallProtocolInterface"
 target = "SMM_HEAP_LIST_PROTOCOL"
 image = "S3SaveSmm#1"
-)") + kLoad + kLoad);
+)") + kDispatchS3SaveSmm +
+               kDispatchS3SaveSmm);
   EXPECT_EQ(run.final()["error_stops"], Json::array({0x70268}));
   EXPECT_EQ(SmramAllocations(run, "S3SaveSmm#2"),
             (std::vector<uint64_t>{kSmramRangeTableSize, kNodeHeaderSize + 3}));

@@ -12,7 +12,6 @@ namespace {
 
 using Matcher = std::function<bool(const Json &)>;
 
-constexpr char kDriver[] = "BoardInfoDxe#1";
 constexpr size_t kBufferSize = 32; // the boot step's default GetNicMacAddresses buffers
 constexpr size_t kList1Offset = 3;
 constexpr size_t kEntrySize = 6;
@@ -27,12 +26,6 @@ call = "GetNicMacAddresses"
 
 std::string WithCollect(std::string_view board) {
   return std::string(board) + kDispatchAndCollect;
-}
-
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
 }
 
 // Hex text of `count` bytes of the 0xAA fill that a boot-step buffer starts with.
@@ -70,7 +63,7 @@ std::vector<Json> DuringCall(const Scenario &run, std::string_view ev, const Mat
       inCall = true;
     if (kind == "return")
       break;
-    if (inCall && kind == ev && e.value("image", "") == kDriver && (!match || match(e)))
+    if (inCall && kind == ev && e.value("image", "") == kDxeDriver && (!match || match(e)))
       found.push_back(e);
   }
   return found;
@@ -695,11 +688,11 @@ TEST(NicMacTopology, BridgeLocationIsTranslatedByTheBusGroupSize) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE("group size - 1 = " + std::to_string(c.sizeMinusOne) + ", location " +
-                 Hex(c.location));
+                 HexNumber(c.location));
     Scenario run(
         WithCollect("[host]\nbus_group_size_minus_one = " + std::to_string(c.sizeMinusOne) +
-                    "\n[pcd]\nPcdNic1BridgeLocation = " + Hex(c.location) + "\n[[pci]]\nbdf = \"" +
-                    c.bridge + R"("
+                    "\n[pcd]\nPcdNic1BridgeLocation = " + HexNumber(c.location) +
+                    "\n[[pci]]\nbdf = \"" + c.bridge + R"("
 kind = "bridge"
 secondary = 0x40
 subordinate = 0x40
@@ -735,11 +728,11 @@ TEST(NicMacTopology, LocationThatTranslatesToAnUnsetValueIsSkipped) {
   const Case cases[] = {{15, 0x8888, "88:11.0"}, {255, 0x1000, "10:00.0"}};
   for (const Case &c : cases) {
     SCOPED_TRACE("group size - 1 = " + std::to_string(c.sizeMinusOne) + ", location " +
-                 Hex(c.location));
+                 HexNumber(c.location));
     Scenario run(
         WithCollect("[host]\nbus_group_size_minus_one = " + std::to_string(c.sizeMinusOne) +
-                    "\n[pcd]\nPcdNic1BridgeLocation = " + Hex(c.location) + "\n[[pci]]\nbdf = \"" +
-                    c.bridge + R"("
+                    "\n[pcd]\nPcdNic1BridgeLocation = " + HexNumber(c.location) +
+                    "\n[[pci]]\nbdf = \"" + c.bridge + R"("
 kind = "bridge"
 secondary = 0x40
 subordinate = 0x40
@@ -923,7 +916,7 @@ TEST(NicMacCaller, SecondCallReusesThePcdProtocolAndRecounts) {
     EXPECT_EQ(returned["buffer2"], Buffer2({"0000000000c2", "0000000000c3", "0000000000c4"}));
   }
   EXPECT_EQ(
-      run.Of("protocol_locate", AllOf({Field("image", kDriver), Field("name", "PCD_PROTOCOL")}))
+      run.Of("protocol_locate", AllOf({Field("image", kDxeDriver), Field("name", "PCD_PROTOCOL")}))
           .size(),
       1u);
   EXPECT_EQ(run.Of("pcd_get", Field("token", 2)).size(), 2u);

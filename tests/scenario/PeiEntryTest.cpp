@@ -51,18 +51,12 @@ pei_install = "BOARD_TABLE_APPLY_PPI"
 const std::string kFixedByte = "278 = 0x12/8";
 const std::string kSetupMask = "279 = 0xff0000ff00/64";
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%02llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 // "token = 0xvalue/width" for each PCD write, in order.
 std::vector<std::string> PcdWrites(const Scenario &run) {
   std::vector<std::string> writes;
   for (const Json &e : run.Of("pcd_set"))
-    writes.push_back(std::to_string(e["token"].get<uint64_t>()) + " = 0x" + Hex(e["value"]) + "/" +
-                     std::to_string(e["width"].get<int>()));
+    writes.push_back(std::to_string(e["token"].get<uint64_t>()) + " = 0x" + HexByte(e["value"]) +
+                     "/" + std::to_string(e["width"].get<int>()));
   return writes;
 }
 
@@ -96,7 +90,7 @@ std::vector<std::string> DispatchStory(const Scenario &run) {
                       e["status"].get<std::string>());
     else if (ev == "pcd_set")
       lines.push_back("set " + std::to_string(e["token"].get<uint64_t>()) + " = 0x" +
-                      Hex(e["value"]));
+                      HexByte(e["value"]));
     else if (ev == "entry")
       lines.push_back("entry " + e["status"].get<std::string>());
   }

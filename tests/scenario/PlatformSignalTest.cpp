@@ -8,8 +8,6 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr char kDriver[] = "BoardInfoDxe#1";
-
 // The pairs of item codes: the code left out names the family found.
 const std::vector<uint64_t> kI350 = {0x706, 0x707};
 const std::vector<uint64_t> kX540Or82599 = {0x705, 0x707};
@@ -27,7 +25,7 @@ std::vector<uint64_t> MarkedCodes(const Scenario &run) {
   std::vector<uint64_t> codes;
   for (const Json &e : run.Of("mark_item")) {
     EXPECT_EQ(e["item_name"], "Setup");
-    EXPECT_EQ(e["image"], kDriver);
+    EXPECT_EQ(e["image"], kDxeDriver);
     codes.push_back(e["code"]);
   }
   return codes;
@@ -36,7 +34,8 @@ std::vector<uint64_t> MarkedCodes(const Scenario &run) {
 // The buses whose device 0, function 0 the handler asked for its class code.
 std::vector<std::string> ClassReads(const Scenario &run) {
   std::vector<std::string> buses;
-  for (const Json &e : run.Of("pci_cfg", AllOf({Field("image", kDriver), Field("offset", 0x0B)}))) {
+  for (const Json &e :
+       run.Of("pci_cfg", AllOf({Field("image", kDxeDriver), Field("offset", 0x0B)}))) {
     EXPECT_EQ(e["width"], 8);
     buses.push_back(e["bdf"]);
   }
@@ -197,7 +196,7 @@ TEST(PlatformSignalBridge, TokenTwoNamesTheBridgeAfterTranslation) {
     EXPECT_EQ(MarkedCodes(run), c.codes);
     const std::string busesFrom = c.codes == kI350 ? "00:00.0" : c.bridge;
     for (int offset : {0x19, 0x1A}) {
-      EXPECT_EQ(run.Of("pci_cfg", AllOf({Field("image", kDriver), Field("bdf", busesFrom),
+      EXPECT_EQ(run.Of("pci_cfg", AllOf({Field("image", kDxeDriver), Field("bdf", busesFrom),
                                          Field("offset", offset), Field("width", 8)}))
                     .size(),
                 1u)
@@ -288,7 +287,7 @@ dxe_install = "PLATFORM_SIGNAL_PROTOCOL"
 )");
   EXPECT_EQ(MarkedCodes(run), kX540Or82599);
   const std::vector<Json> locates = run.Of(
-      "protocol_locate", AllOf({Field("image", kDriver), Field("name", "SETUP_ITEM_PROTOCOL")}));
+      "protocol_locate", AllOf({Field("image", kDxeDriver), Field("name", "SETUP_ITEM_PROTOCOL")}));
   ASSERT_EQ(locates.size(), 2u);
   EXPECT_EQ(locates[0]["status"], "EFI_NOT_FOUND");
   EXPECT_EQ(locates[1]["status"], "EFI_SUCCESS");
@@ -297,7 +296,7 @@ dxe_install = "PLATFORM_SIGNAL_PROTOCOL"
   const long serviceArrives = run.IndexOf("protocol_install", Field("name", "SETUP_ITEM_PROTOCOL"));
   const long entry = run.IndexOf("entry");
   for (const char *ev : {"pcd_get", "pci_cfg"}) {
-    for (const Json &e : run.Of(ev, Field("image", kDriver))) {
+    for (const Json &e : run.Of(ev, Field("image", kDxeDriver))) {
       const long seq = e["seq"];
       EXPECT_FALSE(seq > entry && seq < serviceArrives) << ev << " at " << seq;
     }

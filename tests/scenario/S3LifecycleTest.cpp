@@ -13,11 +13,7 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr char kAllocationText[] = "TarnS3LibPrivateData allocation\n";
-constexpr char kCloseTableText[] = "TarnS3SaveCloseTableCallBack\n";
-
 constexpr uint32_t kPciExpressWindowMsr = 0xC0010058;
-constexpr char kReadyToBootGroup[] = "7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B";
 constexpr char kReadyToLock[] = "EFI_DXE_SMM_READY_TO_LOCK_PROTOCOL";
 // S3_SAVE_COMMUNICATE_GUID 5C4061F0-D051-4F43-BC23-5E5E89B3CEC0 in memory order.
 constexpr char kHandoverGuidBytes[] = "f061405c51d0434fbc235e5e89b3cec0";
@@ -32,7 +28,6 @@ SerialPortBase = 0x2F8
 base = 0x2F8
 )";
 constexpr char kProbe[] = "\n[cpu]\nerror_stop_probe = 1\n";
-constexpr char kDispatch[] = "\n[[boot]]\ndispatch = \"S3SaveSmm\"\n";
 constexpr char kBuildTable[] = "\n[[boot]]\nbuild_s3_table = {}\n";
 constexpr char kLock[] = "\n[[boot]]\ndxe_install = \"EFI_DXE_SMM_READY_TO_LOCK_PROTOCOL\"\n";
 constexpr char kReadyToBoot[] = "\n[[boot]]\nsignal = \"ready_to_boot\"\n";
@@ -45,14 +40,6 @@ std::string Board(std::initializer_list<std::string_view> parts) {
 }
 
 // A copy of the final event: a field that is missing reads as null instead of asserting.
-Json Final(const Scenario &run) {
-  return run.final();
-}
-
-uint64_t U64(const Json &value) {
-  return value.get<uint64_t>();
-}
-
 std::string LegacyText(const Scenario &run) {
   return Final(run)["uart_text"]["1016"].get<std::string>();
 }
@@ -87,7 +74,7 @@ std::function<bool(const Json &)> Token(uint32_t token) {
 // record in SMRAM, publishes it, then arms ready-to-lock (signalled once at once, finding no
 // protocol yet) and the ready-to-boot close-table event.
 TEST(S3Record, FirstImageCreatesAndPublishesIt) {
-  Scenario run(Board({kPrinting, kDispatch}));
+  Scenario run(Board({kPrinting, kDispatchS3SaveSmm}));
   const long get = run.IndexOf("pcd_get", Token(552));
   const long window = run.IndexOf("msr", Field("index", kPciExpressWindowMsr));
   const long alloc = run.IndexOf("alloc", Field("size", 16));
@@ -134,7 +121,8 @@ TEST(S3Record, FirstImageCreatesAndPublishesIt) {
 // A second image finds the record in token 552 and adopts it: no record, no events, no message
 // of its own. The table is closed once, by the first image's callback.
 TEST(S3Record, SecondImageAdoptsItAndCreatesNothing) {
-  Scenario run(Board({kPrinting, kDispatch, kDispatch, kBuildTable, kLock, kReadyToBoot}));
+  Scenario run(
+      Board({kPrinting, kDispatchS3SaveSmm, kDispatchS3SaveSmm, kBuildTable, kLock, kReadyToBoot}));
   const uint64_t record = U64(Final(run)["s3_record"]["address"]);
   const Json adopted = run.First("pcd_get", AllOf({Token(552), Field("image", "S3SaveSmm#2")}));
   ASSERT_FALSE(adopted.is_null());
@@ -163,7 +151,7 @@ TEST(S3Record, SecondImageAdoptsItAndCreatesNothing) {
 // Installing the protocol runs the callback, which closes its event and locks the record; a
 // later installation finds the event gone.
 TEST(S3ReadyToLock, InstallationLocksTheRecordOnce) {
-  Scenario run(Board({kPrinting, kDispatch, kLock, kLock}));
+  Scenario run(Board({kPrinting, kDispatchS3SaveSmm, kLock, kLock}));
   const uint64_t lockEvent = ReadyToLockEventId(run);
   EXPECT_EQ(Final(run)["s3_record"]["locked"], 1);
   EXPECT_EQ(Final(run)["s3_record"]["closed"], 0);
@@ -180,7 +168,7 @@ TEST(S3ReadyToLock, InstallationLocksTheRecordOnce) {
 // the protocol and closes its event at once. The image keeps its record only at the end of
 // set-up, so at that moment there is no record to lock, and the closed event never fires again.
 TEST(S3ReadyToLock, ProtocolInstalledBeforeSetupIsHandledDuringSetup) {
-  Scenario run(Board({kPrinting, kLock, kDispatch, kLock}));
+  Scenario run(Board({kPrinting, kLock, kDispatchS3SaveSmm, kLock}));
   const uint64_t lockEvent = ReadyToLockEventId(run);
   const long close = run.IndexOf("event_close", Field("event", lockEvent));
   ASSERT_GE(close, 0);
@@ -197,7 +185,7 @@ TEST(S3ReadyToLock, ProtocolInstalledBeforeSetupIsHandledDuringSetup) {
 // the record's address. It reaches the handler with the table's end mark already written; then
 // the record is closed and the table freed.
 TEST(S3CloseTable, HandsOverTheRecordInOneMessage) {
-  Scenario run(Board({kPrinting, kDispatch, kBuildTable, kLock, kReadyToBoot}));
+  Scenario run(Board({kPrinting, kDispatchS3SaveSmm, kBuildTable, kLock, kReadyToBoot}));
   const uint64_t record = U64(Final(run)["s3_record"]["address"]);
   const uint64_t table = U64(run.First("s3_table_build")["address"]);
   const std::vector<Json> messages = run.Of("communicate");
@@ -227,7 +215,7 @@ TEST(S3CloseTable, FreesTheTableIntoThePoolItCameFrom) {
     SCOPED_TRACE(memory);
     const std::string build =
         std::string("\n[[boot]]\nbuild_s3_table = { table_memory = \"") + memory + "\" }\n";
-    Scenario run(Board({kDispatch, build, kReadyToBoot}));
+    Scenario run(Board({kDispatchS3SaveSmm, build, kReadyToBoot}));
     const uint64_t table = U64(run.First("s3_table_build")["address"]);
     const std::vector<Json> frees = run.Of("free", Field("addr", table));
     ASSERT_EQ(frees.size(), 1u);
@@ -239,7 +227,7 @@ TEST(S3CloseTable, FreesTheTableIntoThePoolItCameFrom) {
 
 // The checks and the end mark follow the offsets in the table's header.
 TEST(S3CloseTable, FollowsTheHeaderOffsets) {
-  Scenario run(Board({kDispatch,
+  Scenario run(Board({kDispatchS3SaveSmm,
                       "\n[[boot]]\nbuild_s3_table = { size = 0x200, boundary_offset = 0x1F0, "
                       "terminator_offset = 0x102 }\n",
                       kReadyToBoot}));
@@ -250,7 +238,7 @@ TEST(S3CloseTable, FollowsTheHeaderOffsets) {
 
 // The callback closes its own event first: a second ready-to-boot signal runs nothing.
 TEST(S3CloseTable, SecondReadyToBootDoesNothing) {
-  Scenario run(Board({kPrinting, kDispatch, kBuildTable, kReadyToBoot, kReadyToBoot}));
+  Scenario run(Board({kPrinting, kDispatchS3SaveSmm, kBuildTable, kReadyToBoot, kReadyToBoot}));
   EXPECT_EQ(run.Of("notify", Field("event", CloseTableEventId(run))).size(), 1u);
   EXPECT_EQ(run.Of("event_close", Field("event", CloseTableEventId(run))).size(), 1u);
   EXPECT_EQ(run.Of("communicate").size(), 1u);
@@ -274,7 +262,7 @@ TEST(S3CloseTable, RunsOnceWhenItsEventCannotBeClosed) {
 
 // No table was built: the callback says so and closes, sends and frees nothing.
 TEST(S3CloseTable, WithoutATableNothingIsClosed) {
-  Scenario run(Board({kPrinting, kDispatch, kReadyToBoot}));
+  Scenario run(Board({kPrinting, kDispatchS3SaveSmm, kReadyToBoot}));
   EXPECT_EQ(LegacyText(run),
             std::string(kAllocationText) + kCloseTableText + "mTarnS3LibPrivateData is NULL\n");
   EXPECT_TRUE(run.Of("pcd_get", Token(553)).empty());
@@ -288,7 +276,7 @@ TEST(S3CloseTable, WithoutATableNothingIsClosed) {
 
 TEST(S3TableChecks, WrongSignatureStopsWithoutTouchingTheTable) {
   Scenario run(
-      Board({kPrinting, kProbe, kDispatch,
+      Board({kPrinting, kProbe, kDispatchS3SaveSmm,
              "\n[[boot]]\nbuild_s3_table = { signature = 0x54335342 }\n", kLock, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90672}));
   EXPECT_EQ(LegacyText(run), std::string(kAllocationText) + kCloseTableText +
@@ -303,7 +291,7 @@ TEST(S3TableChecks, WrongSignatureStopsWithoutTouchingTheTable) {
 
 TEST(S3TableChecks, MissingBoundaryMarkerStopsWithoutTouchingTheTable) {
   Scenario run(
-      Board({kPrinting, kProbe, kDispatch,
+      Board({kPrinting, kProbe, kDispatchS3SaveSmm,
              "\n[[boot]]\nbuild_s3_table = { boundary_value = 0x01558845 }\n", kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90677}));
   EXPECT_EQ(LegacyText(run), std::string(kAllocationText) + kCloseTableText +
@@ -316,8 +304,8 @@ TEST(S3TableChecks, MissingBoundaryMarkerStopsWithoutTouchingTheTable) {
 
 // On real hardware (no agent answers the probe) the stop is final.
 TEST(S3TableChecks, UnreleasedStopHaltsTheBoot) {
-  Scenario run(
-      Board({kDispatch, "\n[[boot]]\nbuild_s3_table = { signature = 0 }\n", kReadyToBoot, kLock}));
+  Scenario run(Board({kDispatchS3SaveSmm, "\n[[boot]]\nbuild_s3_table = { signature = 0 }\n",
+                      kReadyToBoot, kLock}));
   EXPECT_TRUE(run.halted());
   EXPECT_EQ(Final(run)["outcome"], "halted");
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90672}));
@@ -332,8 +320,8 @@ TEST(S3TableChecks, UnreleasedStopHaltsTheBoot) {
 // The end mark goes in before the communication buffer is looked up: with token 553 at 0 the
 // table is terminated but neither handed over nor freed.
 TEST(S3CloseFailures, NoCommunicationBufferLeavesATerminatedTable) {
-  Scenario run(Board({kPrinting, kProbe, "\n[pcd]\nPcdS3CommunicationBuffer = 0\n", kDispatch,
-                      kBuildTable, kReadyToBoot}));
+  Scenario run(Board({kPrinting, kProbe, "\n[pcd]\nPcdS3CommunicationBuffer = 0\n",
+                      kDispatchS3SaveSmm, kBuildTable, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90821}));
   EXPECT_EQ(run.First("pcd_get", Token(553))["value"], 0);
   EXPECT_TRUE(run.Of("protocol_locate", Field("name", "EFI_SMM_COMMUNICATION_PROTOCOL")).empty());
@@ -346,7 +334,7 @@ TEST(S3CloseFailures, NoCommunicationBufferLeavesATerminatedTable) {
 
 TEST(S3CloseFailures, NoCommunicationProtocolSendsNothing) {
   Scenario run(Board({kPrinting, kProbe, "\n[services]\nEFI_SMM_COMMUNICATION_PROTOCOL = false\n",
-                      kDispatch, kBuildTable, kReadyToBoot}));
+                      kDispatchS3SaveSmm, kBuildTable, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90835}));
   EXPECT_EQ(run.First("protocol_locate", Field("name", "EFI_SMM_COMMUNICATION_PROTOCOL"))["status"],
             "EFI_NOT_FOUND");
@@ -363,7 +351,8 @@ TEST(S3CloseFailures, NoCommunicationProtocolSendsNothing) {
 
 // A disabled PCI Express window stops, and set-up goes on when the stop is released.
 TEST(S3SetupFailures, DisabledPciExpressWindowStopsThenSetupGoesOn) {
-  Scenario run(Board({kPrinting, kProbe, "msr = { \"0xC0010058\" = 0xE0000020 }\n", kDispatch}));
+  Scenario run(
+      Board({kPrinting, kProbe, "msr = { \"0xC0010058\" = 0xE0000020 }\n", kDispatchS3SaveSmm}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90869}));
   EXPECT_LT(run.IndexOf("msr", Field("index", kPciExpressWindowMsr)), run.IndexOf("pcd_set"));
   EXPECT_FALSE(Final(run)["s3_record"].is_null());
@@ -380,7 +369,7 @@ TEST(S3SetupFailures, RecordAllocationFailureCreatesNothing) {
 call = "smm.SmmAllocatePool"
 nth = 2
 )",
-                      kDispatch, kBuildTable, kReadyToBoot}));
+                      kDispatchS3SaveSmm, kBuildTable, kReadyToBoot}));
   const Json failed = run.First("alloc", Field("status", "EFI_OUT_OF_RESOURCES"));
   ASSERT_FALSE(failed.is_null());
   ASSERT_EQ(failed["size"], 16) << "the fault must hit the record's allocation";
@@ -400,7 +389,7 @@ TEST(S3SetupFailures, ReadyToLockEventNotCreated) {
 [[fault]]
 call = "dxe.CreateEvent"
 )",
-                      kDispatch, kBuildTable, kLock, kReadyToBoot}));
+                      kDispatchS3SaveSmm, kBuildTable, kLock, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90898}));
   EXPECT_EQ(LegacyText(run),
             std::string(kAllocationText) + "TarnS3SaveLib create BootScriptLock Event fail\n");
@@ -419,7 +408,7 @@ TEST(S3SetupFailures, CloseTableEventErrorKeepsNoRecord) {
 [[fault]]
 call = "dxe.CreateEventEx"
 )",
-                      kDispatch, kBuildTable, kLock, kReadyToBoot}));
+                      kDispatchS3SaveSmm, kBuildTable, kLock, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90915}));
   EXPECT_EQ(LegacyText(run),
             std::string(kAllocationText) + "TarnS3SaveLib create CloseTable Event fail\n");
@@ -438,7 +427,7 @@ TEST(S3SetupFailures, CloseTableEventWarningCountsAsSuccess) {
 call = "dxe.CreateEventEx"
 status = "EFI_WARN_STALE_DATA"
 )",
-                      kDispatch, kBuildTable, kLock, kReadyToBoot}));
+                      kDispatchS3SaveSmm, kBuildTable, kLock, kReadyToBoot}));
   EXPECT_EQ(Final(run)["error_stops"], Json::array({0x90915}));
   EXPECT_EQ(run.First("event_create", Field("group", kReadyToBootGroup))["status"],
             "EFI_WARN_STALE_DATA");

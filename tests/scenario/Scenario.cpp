@@ -1,5 +1,6 @@
 #include "Scenario.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,34 @@ std::function<bool(const Json &)> AllOf(std::vector<std::function<bool(const Jso
         return false;
     return true;
   };
+}
+
+std::vector<Json> Only(const std::vector<Json> &events, std::string_view ev) {
+  std::vector<Json> kept;
+  for (const Json &e : events)
+    if (e["ev"] == ev)
+      kept.push_back(e);
+  return kept;
+}
+
+std::string ReturnedStatus(const std::vector<Json> &events) {
+  return events.empty() ? "" : events.back()["status"].get<std::string>();
+}
+
+std::string SmbusDevice(int address, const std::string &rest) {
+  return "[[smbus]]\naddress = " + std::to_string(address) + "\n" + rest + "\n";
+}
+
+std::string HexNumber(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::string HexByte(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%02llx", static_cast<unsigned long long>(value));
+  return text;
 }
 
 } // namespace boardsim::testing

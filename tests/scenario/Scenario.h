@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,5 +50,34 @@ std::string ExampleBoard(const std::string &name);
 // Field matchers for Of/First/IndexOf.
 std::function<bool(const Json &)> Field(const std::string &key, const Json &value);
 std::function<bool(const Json &)> AllOf(std::vector<std::function<bool(const Json &)>> matchers);
+
+// Events of one kind among `events`, and the status the last of them returned ("" if none).
+std::vector<Json> Only(const std::vector<Json> &events, std::string_view ev);
+std::string ReturnedStatus(const std::vector<Json> &events);
+
+// A [[smbus]] device of the board file at `address`, with further lines `rest`.
+std::string SmbusDevice(int address, const std::string &rest = "");
+
+// A number as the trace and the report print it ("0x1F"), and as one hex byte ("1f").
+std::string HexNumber(uint64_t value);
+std::string HexByte(uint64_t value);
+
+inline Json Final(const Scenario &run) {
+  return run.final();
+}
+inline uint64_t U64(const Json &value) {
+  return value.get<uint64_t>();
+}
+
+// What several themes boot and look for.
+inline constexpr char kDispatchS3SaveSmm[] = "\n[[boot]]\ndispatch = \"S3SaveSmm\"\n";
+inline constexpr char kDxeDriver[] = "BoardInfoDxe#1";
+// S3SaveSmm's debug texts for its private-data allocation and its close-table callback.
+inline constexpr char kAllocationText[] = "TarnS3LibPrivateData allocation\n";
+inline constexpr char kCloseTableText[] = "TarnS3SaveCloseTableCallBack\n";
+// EFI_EVENT_GROUP_READY_TO_BOOT.
+inline constexpr char kReadyToBootGroup[] = "7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B";
+// The module's copy of a one-range SMRAM map: one EFI_SMRAM_DESCRIPTOR.
+inline constexpr uint64_t kSmramRangeTableSize = 32;
 
 } // namespace boardsim::testing

@@ -17,16 +17,6 @@ pei_install = "EFI_PEI_SMBUS2_PPI"
 constexpr char kProbeCallback[] = "EFI_PEI_SMBUS2_PPI";
 constexpr uint64_t kBmcRetryStallUs = 100000;
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%02llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
-std::string SmbusDevice(int address, const std::string &rest = "") {
-  return "[[smbus]]\naddress = " + std::to_string(address) + "\n" + rest + "\n";
-}
-
 std::string Register0(int value) {
   return "regs = { 0 = " + std::to_string(value) + " }";
 }
@@ -53,32 +43,20 @@ std::vector<Json> ProbeRun(const Scenario &run) {
   return {run.events().begin() + begin, run.events().begin() + end + 1};
 }
 
-std::vector<Json> Only(const std::vector<Json> &events, std::string_view ev) {
-  std::vector<Json> kept;
-  for (const Json &e : events)
-    if (e["ev"] == ev)
-      kept.push_back(e);
-  return kept;
-}
-
-std::string ReturnedStatus(const std::vector<Json> &events) {
-  return events.empty() ? "" : events.back()["status"].get<std::string>();
-}
-
 // One line per SMBus transaction: "write 71/00 10", "read 3a/00 = a5", "read 3e/00 failed".
 std::vector<std::string> BusLog(const std::vector<Json> &events) {
   std::vector<std::string> lines;
   for (const Json &e : Only(events, "smbus")) {
     bool write = e["op"] == "write_byte";
     bool ok = e["status"] == "EFI_SUCCESS";
-    std::string line =
-        std::string(write ? "write " : "read ") + Hex(e["address"]) + "/" + Hex(e["command"]);
+    std::string line = std::string(write ? "write " : "read ") + HexByte(e["address"]) + "/" +
+                       HexByte(e["command"]);
     if (write)
-      line += " " + Hex(e["data"]);
+      line += " " + HexByte(e["data"]);
     if (!ok)
       line += " failed";
     else if (!write)
-      line += " = " + Hex(e["data"]);
+      line += " = " + HexByte(e["data"]);
     lines.push_back(line);
   }
   return lines;
@@ -95,16 +73,16 @@ std::vector<std::string> Repeated(const std::vector<std::string> &block, int tim
 std::vector<std::string> PcdWrites(const std::vector<Json> &events) {
   std::vector<std::string> writes;
   for (const Json &e : Only(events, "pcd_set"))
-    writes.push_back(std::to_string(e["token"].get<uint64_t>()) + " = 0x" + Hex(e["value"]) + "/" +
-                     std::to_string(e["width"].get<int>()));
+    writes.push_back(std::to_string(e["token"].get<uint64_t>()) + " = 0x" + HexByte(e["value"]) +
+                     "/" + std::to_string(e["width"].get<int>()));
   return writes;
 }
 
 std::string InputWord(uint32_t value) {
-  return "195 = 0x" + Hex(value) + "/32";
+  return "195 = 0x" + HexByte(value) + "/32";
 }
 std::string InputField(uint32_t value) {
-  return "196 = 0x" + Hex(value) + "/8";
+  return "196 = 0x" + HexByte(value) + "/8";
 }
 
 const std::vector<std::string> kDefaults = {InputWord(0x247), InputField(2)};
@@ -155,7 +133,7 @@ TEST(SmbusProbe, InputBitsLandInTheirFields) {
       {0x00, 0x00, 0x08, 0x0000, 1},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE("X=" + Hex(c.x) + " Y=" + Hex(c.y) + " Z=" + Hex(c.z));
+    SCOPED_TRACE("X=" + HexByte(c.x) + " Y=" + HexByte(c.y) + " Z=" + HexByte(c.z));
     Scenario run(InputDevices(c.x, c.y, c.z) + kSmbusArrivesAfterDispatch);
     std::vector<Json> probe = ProbeRun(run);
     EXPECT_EQ(PcdWrites(probe), (std::vector<std::string>{InputWord(c.word), InputField(c.field)}));
@@ -315,7 +293,7 @@ TEST(SmbusProbe, EarlierDeviceAbsentNeverAssemblesTheWord) {
       {0x71, {"write 71/00 10 failed"}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE("absent " + Hex(c.absent));
+    SCOPED_TRACE("absent " + HexByte(c.absent));
     Scenario run(InputDevices(0xA5, 0x3C, 0x28, c.absent) + kSmbusArrivesAfterDispatch);
     std::vector<Json> probe = ProbeRun(run);
     EXPECT_EQ(BusLog(probe), Repeated(c.attempt, 10));

@@ -13,13 +13,6 @@ namespace {
 constexpr uint32_t kNoPrivateRecord = 0x90875;
 constexpr uint32_t kHeapListNotInstalled = 0x70268;
 // One 32-byte EFI_SMRAM_DESCRIPTOR: the board's one SMRAM range (the image lies inside it).
-constexpr uint64_t kSmramRangeTableSize = 32;
-constexpr char kReadyToBootGroup[] = "7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B";
-
-constexpr char kLoad[] = R"(
-[[boot]]
-dispatch = "S3SaveSmm"
-)";
 
 // After the load: a table for the shared record, then ready-to-lock and ready-to-boot, whose
 // callback frees the table after its hand-over.
@@ -105,7 +98,7 @@ void ExpectTeardown(const Scenario &run) {
 }
 
 TEST(SmmStartupOrder, SetUpStepsRunInOrderBeforeTheBody) {
-  Scenario run(kLoad);
+  Scenario run(kDispatchS3SaveSmm);
   const long base = run.IndexOf("protocol_locate", Named("EFI_SMM_BASE2_PROTOCOL"));
   const long access = run.IndexOf("protocol_locate", Named("EFI_SMM_ACCESS2_PROTOCOL"));
   const long rangeTable = run.IndexOf("alloc", Field("space", "smram"));
@@ -141,7 +134,7 @@ TEST(SmmStartupOrder, SetUpStepsRunInOrderBeforeTheBody) {
 }
 
 TEST(SmmStartupRegistration, NormalLoadRegistersS5EntryAndPowerButtonHandlers) {
-  Scenario run(std::string(kLoad) + R"(
+  Scenario run(std::string(kDispatchS3SaveSmm) + R"(
 [[boot]]
 smi = "s5_entry"
 [[boot]]
@@ -173,7 +166,7 @@ TEST(SmmStartupRegistration, NoSxDispatchLoadsWithNoHandlerAtAll) {
   Scenario run(std::string(R"(
 [smm]
 sx_dispatch = false
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_TRUE(run.Of("smi_register").empty());
   EXPECT_EQ(Statuses(run.Of("protocol_locate", Named("EFI_SMM_SX_DISPATCH2_PROTOCOL"))),
@@ -202,7 +195,7 @@ status = "EFI_DEVICE_ERROR"
 )",
                              {"EFI_DEVICE_ERROR"}}}) {
     SCOPED_TRACE(c.board);
-    Scenario run(std::string(c.board) + kLoad + R"(
+    Scenario run(std::string(c.board) + kDispatchS3SaveSmm + R"(
 [[boot]]
 smi = "s5_entry"
 [[boot]]
@@ -229,7 +222,7 @@ TEST(SmmStartupFailure, SxRegistrationErrorIsTheEntryStatusAfterTeardown) {
 [[fault]]
 call = "smm.EFI_SMM_SX_DISPATCH2_PROTOCOL.Register"
 status = ")") + status +
-                 "\"\n" + kLoad + R"(
+                 "\"\n" + kDispatchS3SaveSmm + R"(
 [[boot]]
 dxe_install = "EFI_DXE_SMM_READY_TO_LOCK_PROTOCOL"
 [[boot]]
@@ -257,7 +250,7 @@ TEST(SmmStartupFailure, SxRegistrationWarningIsNoFailure) {
 [[fault]]
 call = "smm.EFI_SMM_SX_DISPATCH2_PROTOCOL.Register"
 status = "EFI_WARN_STALE_DATA"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_EQ(Statuses(run.Of("smi_register")),
             (std::vector<std::string>{"EFI_WARN_STALE_DATA", "EFI_SUCCESS"}));
@@ -273,7 +266,7 @@ TEST(SmmStartupFailure, BodyGetSmstLocationErrorIsTheEntryStatus) {
 call = "dxe.EFI_SMM_BASE2_PROTOCOL.GetSmstLocation"
 nth = 2
 status = "EFI_NOT_READY"
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_NOT_READY", true);
   ExpectTeardown(run);
   EXPECT_TRUE(run.Of("smi_register").empty());
@@ -290,7 +283,7 @@ TEST(SmmStartupFailure, NotInSmmSucceedsWithNothingRegistered) {
 in_smm = false
 [cpu]
 error_stop_probe = 1
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_TRUE(run.Of("smi_register").empty());
   EXPECT_TRUE(run.Of("protocol_locate", Field("where", "smm")).empty());
@@ -312,7 +305,7 @@ data = "AA"
 [[fault]]
 call = "dxe.EFI_SMM_BASE2_PROTOCOL.GetSmstLocation"
 nth = 1
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_TRUE(run.Of("alloc", Field("space", "smram")).empty());
   EXPECT_EQ(run.final()["error_stops"], Json::array({0x70180, kNoPrivateRecord}));
@@ -328,7 +321,7 @@ TEST(SmmStartupMissingServices, NoBaseProtocolFailsTheBody) {
 EFI_SMM_BASE2_PROTOCOL = false
 [cpu]
 error_stop_probe = 1
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_NOT_FOUND", true);
   EXPECT_EQ(Statuses(run.Of("protocol_locate", Named("EFI_SMM_BASE2_PROTOCOL"))),
             (std::vector<std::string>{"EFI_NOT_FOUND", "EFI_NOT_FOUND"}));
@@ -349,7 +342,7 @@ TEST(SmmStartupMissingServices, NoPcdProtocolLeavesTheRecordUnpublished) {
   Scenario run(std::string(R"(
 [services]
 PCD_PROTOCOL = false
-)") + kLoad);
+)") + kDispatchS3SaveSmm);
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_EQ(Statuses(run.Of("protocol_locate", Named("PCD_PROTOCOL"))),
             (std::vector<std::string>{"EFI_NOT_FOUND", "EFI_NOT_FOUND"}));
@@ -368,7 +361,8 @@ TEST(SmmStartupMissingServices, NoAccessProtocolMeansNoSmramAndTheTableIsRefused
   Scenario run(std::string(R"(
 [services]
 EFI_SMM_ACCESS2_PROTOCOL = false
-)") + kLoad + TableHandOver("smram"));
+)") + kDispatchS3SaveSmm +
+               TableHandOver("smram"));
   ExpectEntry(run, "EFI_SUCCESS", false);
   EXPECT_EQ(Sizes(run.Of("alloc", Field("space", "smram"))), std::vector<uint64_t>{16});
   EXPECT_EQ(run.final()["error_stops"], Json::array({0x90682}));
@@ -386,7 +380,7 @@ call = "smm.SmmAllocatePool"
 nth = 1
 )";
   {
-    Scenario run(std::string(kNoRangeTable) + kLoad + TableHandOver("smram"));
+    Scenario run(std::string(kNoRangeTable) + kDispatchS3SaveSmm + TableHandOver("smram"));
     ExpectEntry(run, "EFI_SUCCESS", false);
     EXPECT_EQ(run.final()["error_stops"], Json::array({0x90682}));
     EXPECT_TRUE(run.Of("free").empty());
@@ -397,7 +391,7 @@ nth = 1
 [[fault]]
 call = "smm.EFI_SMM_SX_DISPATCH2_PROTOCOL.Register"
 status = "EFI_DEVICE_ERROR"
-)" + kLoad);
+)" + kDispatchS3SaveSmm);
     ExpectEntry(run, "EFI_DEVICE_ERROR", true);
     EXPECT_EQ(run.Of("event_close").size(), 2u);
     // Only the record is freed, and with no range table it is taken for boot-services memory.
@@ -423,7 +417,7 @@ call = "dxe.InstallProtocolInterface"
 target = "SMM_HEAP_LIST_PROTOCOL"
 )";
   {
-    Scenario run(std::string(kNoInstall) + kLoad);
+    Scenario run(std::string(kNoInstall) + kDispatchS3SaveSmm);
     ExpectEntry(run, "EFI_SUCCESS", false);
     EXPECT_EQ(run.final()["error_stops"], Json::array({kHeapListNotInstalled}));
     EXPECT_EQ(run.final()["heap_list"], nullptr);
@@ -441,7 +435,7 @@ target = "SMM_HEAP_LIST_PROTOCOL"
 [[fault]]
 call = "smm.EFI_SMM_SX_DISPATCH2_PROTOCOL.Register"
 status = "EFI_DEVICE_ERROR"
-)" + kLoad);
+)" + kDispatchS3SaveSmm);
     ExpectEntry(run, "EFI_DEVICE_ERROR", true);
     EXPECT_EQ(run.Of("event_close").size(), 2u);
     EXPECT_EQ(run.Of("free").size(), 2u); // the record and the range table
@@ -455,7 +449,7 @@ status = "EFI_DEVICE_ERROR"
 TEST(SmmStartupServices, TableIsFreedThroughThePoolThatOwnsIt) {
   for (const char *memory : {"smram", "boot"}) {
     SCOPED_TRACE(memory);
-    Scenario run(std::string(kLoad) + TableHandOver(memory));
+    Scenario run(std::string(kDispatchS3SaveSmm) + TableHandOver(memory));
     const Json built = run.First("s3_table_build");
     ASSERT_EQ(built["space"], memory);
     const std::vector<Json> freed = run.Of("free");
@@ -472,7 +466,7 @@ TEST(SmmStartupServices, TableIsFreedThroughThePoolThatOwnsIt) {
 // PCD_PROTOCOL is looked up once and the hit is kept for the rest of start-up and for the
 // ready-to-boot callback.
 TEST(SmmStartupServices, PcdProtocolLookupIsCached) {
-  Scenario run(std::string(kLoad) + TableHandOver("boot"));
+  Scenario run(std::string(kDispatchS3SaveSmm) + TableHandOver("boot"));
   const std::vector<Json> lookups = run.Of("protocol_locate", Named("PCD_PROTOCOL"));
   ASSERT_EQ(lookups.size(), 1u);
   EXPECT_EQ(lookups[0]["status"], "EFI_SUCCESS");
@@ -493,7 +487,8 @@ TEST(SmmStartupServices, FailedPcdProtocolLookupIsRepeated) {
 call = "dxe.LocateProtocol"
 target = "PCD_PROTOCOL"
 nth = 1
-)") + kLoad + TableHandOver("boot"));
+)") + kDispatchS3SaveSmm +
+               TableHandOver("boot"));
   EXPECT_EQ(Statuses(run.Of("protocol_locate", Named("PCD_PROTOCOL"))),
             (std::vector<std::string>{"EFI_OUT_OF_RESOURCES", "EFI_SUCCESS"}));
   // The first read found no service; the record was still created and published.

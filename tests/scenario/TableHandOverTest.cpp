@@ -36,18 +36,8 @@ third = "FE"
 
 constexpr char kDeviceCodeBefore[] = "[pcd]\nPcdBoardDeviceCode = 0x5555\n";
 
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%02llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 std::string Padded(const std::string &hex) {
   return hex + std::string(2 * kTableBytes - hex.size(), '0');
-}
-
-std::string SmbusDevice(int address, const std::string &rest = "") {
-  return "[[smbus]]\naddress = " + std::to_string(address) + "\n" + rest + "\n";
 }
 
 // Segment control, selector and the device-code device with registers 7 and 5.
@@ -70,10 +60,6 @@ std::vector<Json> HandOverRun(const Scenario &run) {
   return {run.events().begin() + begin, run.events().begin() + end + 1};
 }
 
-std::string ReturnedStatus(const std::vector<Json> &events) {
-  return events.empty() ? "" : events.back()["status"].get<std::string>();
-}
-
 // One line per observable step of the callback, in order.
 std::vector<std::string> Story(const std::vector<Json> &events) {
   std::vector<std::string> lines;
@@ -81,14 +67,14 @@ std::vector<std::string> Story(const std::vector<Json> &events) {
     const std::string ev = e["ev"];
     if (ev == "smbus") {
       bool write = e["op"] == "write_byte";
-      std::string line =
-          std::string(write ? "write " : "read ") + Hex(e["address"]) + "/" + Hex(e["command"]);
+      std::string line = std::string(write ? "write " : "read ") + HexByte(e["address"]) + "/" +
+                         HexByte(e["command"]);
       if (write)
-        line += " " + Hex(e["data"]);
+        line += " " + HexByte(e["data"]);
       if (e["status"] != "EFI_SUCCESS")
         line += " failed";
       else if (!write)
-        line += " = " + Hex(e["data"]);
+        line += " = " + HexByte(e["data"]);
       lines.push_back(line);
     } else if (ev == "ppi_locate" && e["name"] != "PCD_PPI") {
       lines.push_back("locate " + e["name"].get<std::string>() + " " +
@@ -96,21 +82,13 @@ std::vector<std::string> Story(const std::vector<Json> &events) {
     } else if (ev == "table_get") {
       lines.push_back("get tables");
     } else if (ev == "table_apply") {
-      lines.push_back("apply segment " + Hex(e["segment"]));
+      lines.push_back("apply segment " + HexByte(e["segment"]));
     } else if (ev == "pcd_set") {
       lines.push_back("pcd " + std::to_string(e["token"].get<uint64_t>()) + " = 0x" +
-                      Hex(e["value"]) + "/" + std::to_string(e["width"].get<int>()));
+                      HexByte(e["value"]) + "/" + std::to_string(e["width"].get<int>()));
     }
   }
   return lines;
-}
-
-std::vector<Json> Only(const std::vector<Json> &events, std::string_view ev) {
-  std::vector<Json> kept;
-  for (const Json &e : events)
-    if (e["ev"] == ev)
-      kept.push_back(e);
-  return kept;
 }
 
 TEST(TableHandOver, EverythingAnsweringRunsInOrder) {
@@ -178,12 +156,12 @@ TEST(TableHandOver, DeviceCodeFromRegisterSevenOrFive) {
       {0xFF, 0x2A, 0x0FF, {"read 33/07 = ff"}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE("R7=" + Hex(c.r7) + " R5=" + Hex(c.r5));
+    SCOPED_TRACE("R7=" + HexByte(c.r7) + " R5=" + HexByte(c.r5));
     Scenario run(Devices(c.r7, c.r5) + kDeviceCodeBefore + kServicesAfterDispatch);
     std::vector<Json> handOver = HandOverRun(run);
     std::vector<std::string> tail = {"write 71/00 01"};
     tail.insert(tail.end(), c.reads.begin(), c.reads.end());
-    tail.push_back("pcd 232 = 0x" + Hex(c.code) + "/32");
+    tail.push_back("pcd 232 = 0x" + HexByte(c.code) + "/32");
     tail.push_back("write 71/00 00");
     std::vector<std::string> story = Story(handOver);
     ASSERT_GE(story.size(), tail.size());
