@@ -248,6 +248,7 @@ Emulator::Emulator(unsigned bits)
       regs_(bits == 64 ? &kRegisters64 : &kRegisters32) {
   Check(uc_open(UC_ARCH_X86, bits == 64 ? UC_MODE_64 : UC_MODE_32, &uc_),
         "cannot open the emulator");
+  code_ = std::make_unique<CodePages>(uc_);
   uc_hook hook;
   Check(uc_hook_add(uc_, &hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnIn), this, 1, 0,
                     UC_X86_INS_IN),
@@ -283,6 +284,11 @@ uint64_t Emulator::Sp() const {
   return Reg(uc_, regs_->sp);
 }
 
+uc_err Emulator::Start(uint64_t begin) {
+  CodePages::Running running(*code_);
+  return uc_emu_start(uc_, begin, returnAddress_, 0, 0);
+}
+
 void Emulator::MapThunkPage() {
   static_assert(kThunkCount <= kPage && kThunkBase + kPage <= kReturnAddress32);
   Check(uc_mem_map(uc_, kThunkBase, kPage, UC_PROT_READ | UC_PROT_EXEC), "thunk page");
@@ -295,6 +301,7 @@ void Emulator::MapThunkPage() {
 }
 
 Emulator::~Emulator() {
+  code_.reset(); // what the library does while it closes concerns no page of the engine
   uc_close(uc_);
   for (auto [pages, size] : hostTextPages_)
     munmap(pages, size);
@@ -334,8 +341,10 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
   if (auto it = regions_.find(begin); it != regions_.end()) {
     if (it->second.size == size)
       return;
-    for (auto [at, length] : it->second.pieces)
+    for (auto [at, length] : it->second.pieces) {
       Check(uc_mem_unmap(uc_, at, length), "board memory");
+      code_->RemoveSameAddress(at, at + length);
+    }
     uc_ctl_remove_cache(uc_, begin, begin + it->second.size);
     regions_.erase(it);
   }
@@ -353,6 +362,7 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
       return;
     Check(uc_mem_map_ptr(uc_, cursor, to - cursor, prot, reinterpret_cast<void *>(cursor)),
           "board memory");
+    code_->AddSameAddress(cursor, to);
     region.pieces.emplace_back(cursor, to - cursor);
   };
   for (auto [range, prot] : gaps) {

@@ -221,7 +221,7 @@ uint64_t ImageEngine::Call(ImageInstance &image, uint64_t code,
   SetReg(uc, emu.Regs().sp, sp);
 
   frames_.push_back({&image, &emu, 0});
-  const uc_err err = uc_emu_start(uc, code, emu.ReturnAddress(), 0, 0);
+  const uc_err err = emu.Start(code);
   frames_.pop_back();
   const uint64_t result = Reg(uc, emu.Regs().ax);
   const bool finished =
