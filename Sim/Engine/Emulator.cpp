@@ -64,7 +64,7 @@ void OnHostCall(uc_engine *uc, uint64_t address, uint32_t, void *user) {
                                           Reg(uc, UC_X86_REG_R8), Reg(uc, UC_X86_REG_R9)};
     // Return address, then 32 bytes of shadow space, then the fifth argument.
     const uint64_t rsp = Reg(uc, UC_X86_REG_RSP);
-    if (uc_mem_read(uc, rsp + 8 + 32, args + 4, 8 * kStackArguments) != UC_ERR_OK)
+    if (emu.Read(rsp + 8 + 32, args + 4, 8 * kStackArguments) != UC_ERR_OK)
       std::memset(args + 4, 0, 8 * kStackArguments);
     SetReg(uc, UC_X86_REG_RAX, CallHostService(address, args));
   });
@@ -282,6 +282,13 @@ uint64_t Emulator::Ip() const {
 }
 uint64_t Emulator::Sp() const {
   return Reg(uc_, regs_->sp);
+}
+
+uc_err Emulator::Read(uint64_t address, void *bytes, size_t size) const {
+  if (!code_->SameAddress(address, size))
+    return uc_mem_read(uc_, address, bytes, size);
+  std::memcpy(bytes, reinterpret_cast<const void *>(address), size);
+  return UC_ERR_OK;
 }
 
 uc_err Emulator::Start(uint64_t begin) {

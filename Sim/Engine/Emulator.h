@@ -68,6 +68,8 @@ public:
   uint64_t Sp() const;
   // Executes from `begin` until the code returns to ReturnAddress() or a hook stops it.
   uc_err Start(uint64_t begin);
+  // uc_mem_read, straight from board memory where the guest address is this process's.
+  uc_err Read(uint64_t address, void *bytes, size_t size) const;
 
   // Maps [begin, begin + size) of this process at the same guest address, leaving out the
   // page-aligned `holes` (guard pages) and mapping the page-aligned `readOnly` ranges for

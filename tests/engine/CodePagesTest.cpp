@@ -1,7 +1,9 @@
 // Stores of image code take Unicorn's fast path except on pages that hold translated code
 // (CodePages): a store into translated code must still make the processor run the new code,
-// wherever the code lies and whenever it got there.
+// wherever the code lies and whenever it got there. The simulator reads board memory the
+// processor sees without asking Unicorn.
 #include "Board/BoardParser.h"
+#include "Core/ImageAreas.h"
 #include "Core/Simulator.h"
 #include "Engine/CodePages.h"
 #include "Engine/Emulator.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace boardsim::testing {
 namespace {
@@ -107,6 +110,25 @@ TEST_F(StoresIntoCode, CodeOnAPageWrittenBeforeIsStillWatched) {
   // And again, once the page has lost that code and got it back.
   Call(patcher, 4, data + kImmediate);
   EXPECT_EQ(Call(data), 4u);
+}
+
+// The simulator reads image memory (a service call's stack arguments) straight from board
+// memory, but only what the processor sees: a guard page below an image's stack is board memory
+// of this process and a hole for the processor.
+TEST(EmulatorRead, ReadsWhatTheProcessorSees) {
+  Simulator sim(DefaultBoard(), ImageEngineOptions());
+  const Emulator &emu = Emulator::Get(64);
+  auto *block = static_cast<char *>(sim.memory().Allocate(Space::Boot, 16));
+  std::memcpy(block, "board memory", 12);
+  char text[12] = {};
+  ASSERT_EQ(emu.Read(reinterpret_cast<uint64_t>(block), text, sizeof text), UC_ERR_OK);
+  EXPECT_EQ(std::string(text, sizeof text), "board memory");
+
+  const ImageSlot slot = SlotAt(ModuleKind::Dxe, sim.memory().Kept(Space::Boot).begin, 0);
+  uint64_t word = 0;
+  EXPECT_EQ(emu.Read(slot.guard + 8, &word, sizeof word), UC_ERR_READ_UNMAPPED);
+  EXPECT_EQ(emu.Read(slot.stackLo - 4, &word, sizeof word), UC_ERR_READ_UNMAPPED);
+  EXPECT_EQ(emu.Read(slot.stackLo, &word, sizeof word), UC_ERR_OK);
 }
 
 } // namespace
