@@ -35,9 +35,12 @@ namespace {
 
 constexpr uint64_t kPage = 4096;
 constexpr uint8_t kRet = 0xC3;
-// Where a call from the simulator into image code returns to, per processor.
+// Where a call from the simulator into image code returns to, per processor: the start of a page
+// with nothing mapped in the page below. Unicorn's block there (it stops the processor) is empty,
+// and is taken to end in the page below; were that page mapped, the block would not be found
+// again and would be translated anew at every return.
 constexpr uint64_t kReturnAddress64 = 0x00007FFFFFFF0000;
-constexpr uint64_t kReturnAddress32 = 0xBFFFF000;
+constexpr uint64_t kReturnAddress32 = 0xBFFFC000;
 // Device memory below 4 GiB: PCI BARs, memory-mapped UARTs and ECAM.
 constexpr uint64_t kDeviceWindowBase = 0xC0000000;
 constexpr uint64_t kDeviceWindowSize = 0x40000000;
@@ -297,7 +300,7 @@ uc_err Emulator::Start(uint64_t begin) {
 }
 
 void Emulator::MapThunkPage() {
-  static_assert(kThunkCount <= kPage && kThunkBase + kPage <= kReturnAddress32);
+  static_assert(kThunkCount <= kPage && kReturnAddress32 + 2 * kPage <= kThunkBase);
   Check(uc_mem_map(uc_, kThunkBase, kPage, UC_PROT_READ | UC_PROT_EXEC), "thunk page");
   const std::vector<uint8_t> rets(kPage, kRet);
   Check(uc_mem_write(uc_, kThunkBase, rets.data(), kPage), "thunk page");
