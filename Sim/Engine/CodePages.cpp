@@ -46,12 +46,11 @@ void CodePages::AddSameAddress(uint64_t begin, uint64_t end) {
   sameAddress_[begin] = end;
 }
 
+// Pages with code stay known as such: only the library says when a page loses its code.
 void CodePages::RemoveSameAddress(uint64_t begin, uint64_t end) {
   auto it = sameAddress_.find(begin);
   if (it != sameAddress_.end() && it->second == end)
     sameAddress_.erase(it);
-  for (uint64_t page = begin & kPageMask; page < end; page += kPageSize)
-    code_.erase(page);
 }
 
 bool CodePages::SameAddress(uint64_t address, uint64_t size) const {
