@@ -35,9 +35,12 @@ namespace {
 
 constexpr uint64_t kPage = 4096;
 constexpr uint8_t kRet = 0xC3;
-// Where a call from the simulator into image code returns to, per processor.
+// Where a call from the simulator into image code returns to, per processor: the start of a page
+// with nothing mapped in the page below. Unicorn's block there (it stops the processor) is empty,
+// and is taken to end in the page below; were that page mapped, the block would not be found
+// again and would be translated anew at every return.
 constexpr uint64_t kReturnAddress64 = 0x00007FFFFFFF0000;
-constexpr uint64_t kReturnAddress32 = 0xBFFFF000;
+constexpr uint64_t kReturnAddress32 = 0xBFFFC000;
 // Device memory below 4 GiB: PCI BARs, memory-mapped UARTs and ECAM.
 constexpr uint64_t kDeviceWindowBase = 0xC0000000;
 constexpr uint64_t kDeviceWindowSize = 0x40000000;
@@ -64,7 +67,7 @@ void OnHostCall(uc_engine *uc, uint64_t address, uint32_t, void *user) {
                                           Reg(uc, UC_X86_REG_R8), Reg(uc, UC_X86_REG_R9)};
     // Return address, then 32 bytes of shadow space, then the fifth argument.
     const uint64_t rsp = Reg(uc, UC_X86_REG_RSP);
-    if (uc_mem_read(uc, rsp + 8 + 32, args + 4, 8 * kStackArguments) != UC_ERR_OK)
+    if (emu.Read(rsp + 8 + 32, args + 4, 8 * kStackArguments) != UC_ERR_OK)
       std::memset(args + 4, 0, 8 * kStackArguments);
     SetReg(uc, UC_X86_REG_RAX, CallHostService(address, args));
   });
@@ -248,6 +251,7 @@ Emulator::Emulator(unsigned bits)
       regs_(bits == 64 ? &kRegisters64 : &kRegisters32) {
   Check(uc_open(UC_ARCH_X86, bits == 64 ? UC_MODE_64 : UC_MODE_32, &uc_),
         "cannot open the emulator");
+  code_ = std::make_unique<CodePages>(uc_);
   uc_hook hook;
   Check(uc_hook_add(uc_, &hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnIn), this, 1, 0,
                     UC_X86_INS_IN),
@@ -283,8 +287,20 @@ uint64_t Emulator::Sp() const {
   return Reg(uc_, regs_->sp);
 }
 
+uc_err Emulator::Read(uint64_t address, void *bytes, size_t size) const {
+  if (!code_->SameAddress(address, size))
+    return uc_mem_read(uc_, address, bytes, size);
+  std::memcpy(bytes, reinterpret_cast<const void *>(address), size);
+  return UC_ERR_OK;
+}
+
+uc_err Emulator::Start(uint64_t begin) {
+  CodePages::Running running(*code_);
+  return uc_emu_start(uc_, begin, returnAddress_, 0, 0);
+}
+
 void Emulator::MapThunkPage() {
-  static_assert(kThunkCount <= kPage && kThunkBase + kPage <= kReturnAddress32);
+  static_assert(kThunkCount <= kPage && kReturnAddress32 + 2 * kPage <= kThunkBase);
   Check(uc_mem_map(uc_, kThunkBase, kPage, UC_PROT_READ | UC_PROT_EXEC), "thunk page");
   const std::vector<uint8_t> rets(kPage, kRet);
   Check(uc_mem_write(uc_, kThunkBase, rets.data(), kPage), "thunk page");
@@ -295,6 +311,7 @@ void Emulator::MapThunkPage() {
 }
 
 Emulator::~Emulator() {
+  code_.reset(); // what the library does while it closes concerns no page of the engine
   uc_close(uc_);
   for (auto [pages, size] : hostTextPages_)
     munmap(pages, size);
@@ -334,8 +351,10 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
   if (auto it = regions_.find(begin); it != regions_.end()) {
     if (it->second.size == size)
       return;
-    for (auto [at, length] : it->second.pieces)
+    for (auto [at, length] : it->second.pieces) {
       Check(uc_mem_unmap(uc_, at, length), "board memory");
+      code_->RemoveSameAddress(at, at + length);
+    }
     uc_ctl_remove_cache(uc_, begin, begin + it->second.size);
     regions_.erase(it);
   }
@@ -353,6 +372,7 @@ void Emulator::MapRegion(uint64_t begin, uint64_t size, const Ranges &holes,
       return;
     Check(uc_mem_map_ptr(uc_, cursor, to - cursor, prot, reinterpret_cast<void *>(cursor)),
           "board memory");
+    code_->AddSameAddress(cursor, to);
     region.pieces.emplace_back(cursor, to - cursor);
   };
   for (auto [range, prot] : gaps) {

@@ -5,6 +5,7 @@
 // of RET instructions at their addresses, with a hook that makes the call); 32-bit image code
 // reaches them through a page of RET instructions below 4 GiB whose calls `thunks` carries out.
 #pragma once
+#include "Engine/CodePages.h"
 #include "Engine/GuestModule.h"
 
 #include <unicorn/unicorn.h>
@@ -65,6 +66,10 @@ public:
   const RegisterSet &Regs() const { return *regs_; }
   uint64_t Ip() const;
   uint64_t Sp() const;
+  // Executes from `begin` until the code returns to ReturnAddress() or a hook stops it.
+  uc_err Start(uint64_t begin);
+  // uc_mem_read, straight from board memory where the guest address is this process's.
+  uc_err Read(uint64_t address, void *bytes, size_t size) const;
 
   // Maps [begin, begin + size) of this process at the same guest address, leaving out the
   // page-aligned `holes` (guard pages) and mapping the page-aligned `readOnly` ranges for
@@ -106,6 +111,7 @@ private:
     std::vector<uc_hook> hooks;
   };
   uc_engine *uc_ = nullptr;
+  std::unique_ptr<CodePages> code_;
   unsigned bits_;
   uint64_t returnAddress_;
   const RegisterSet *regs_;

@@ -9,6 +9,7 @@
 #include "Engine/SystemInstructions.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -24,6 +25,7 @@ constexpr uint64_t kKiB = 1024;
 // The PEI world in IA32 layout: services table, PPIs, IDT and descriptor copies.
 constexpr uint64_t kPeiWorldSize = 16 * kKiB;
 constexpr uint8_t kStackFill = 0x5A;
+constexpr size_t kStackPage = 4096;
 constexpr uint8_t kUndefined[2] = {0x0F, 0x0B}; // UD2
 // Room left below a suspended frame's stack pointer before a nested call's frame.
 constexpr uint64_t kNestedGap = 128;
@@ -138,12 +140,21 @@ void ImageEngine::Unload(ImageInstance &image) {
   Emulator::Get(guest.module->Bits()).PlaceCode(guest.base, kImageSpace, nullptr);
 }
 
-// Eight fill bytes at a time while they last (stacks are page-aligned), then byte by byte.
+// Whole pages of fill bytes while they last (stacks are page-aligned; the untouched part is most
+// of a stack), then eight bytes at a time, then byte by byte.
 uint64_t ImageEngine::StackUsed(const GuestPlacement &guest) {
   const auto *stack = reinterpret_cast<const uint8_t *>(guest.stackLo);
   const uint64_t size = guest.stackHi - guest.stackLo;
+  static constexpr std::array<uint8_t, kStackPage> kFillPage = [] {
+    std::array<uint8_t, kStackPage> page{};
+    page.fill(kStackFill);
+    return page;
+  }();
   constexpr uint64_t kFillWord = 0x0101010101010101ULL * kStackFill;
   uint64_t untouched = 0;
+  while (untouched + kStackPage <= size &&
+         std::memcmp(stack + untouched, kFillPage.data(), kStackPage) == 0)
+    untouched += kStackPage;
   for (uint64_t word; untouched + 8 <= size; untouched += 8) {
     std::memcpy(&word, stack + untouched, 8);
     if (word != kFillWord)
@@ -221,7 +232,7 @@ uint64_t ImageEngine::Call(ImageInstance &image, uint64_t code,
   SetReg(uc, emu.Regs().sp, sp);
 
   frames_.push_back({&image, &emu, 0});
-  const uc_err err = uc_emu_start(uc, code, emu.ReturnAddress(), 0, 0);
+  const uc_err err = emu.Start(code);
   frames_.pop_back();
   const uint64_t result = Reg(uc, emu.Regs().ax);
   const bool finished =

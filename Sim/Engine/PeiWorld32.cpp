@@ -81,10 +81,10 @@ constexpr size_t kMaxListEntries = 64;
 // The entries of an IA32 descriptor list in guest memory, up to the first that ends the list or
 // the first that cannot be read.
 template <typename Descriptor> std::vector<Descriptor> ReadGuestList(uint32_t guest) {
-  uc_engine *uc = Emulator::Get(32).uc();
+  const Emulator &emu = Emulator::Get(32);
   std::vector<Descriptor> list;
   for (Descriptor d; list.size() < kMaxListEntries;) {
-    if (uc_mem_read(uc, guest + list.size() * sizeof d, &d, sizeof d) != UC_ERR_OK)
+    if (emu.Read(guest + list.size() * sizeof d, &d, sizeof d) != UC_ERR_OK)
       break;
     list.push_back(d);
     if (d.Flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST)
@@ -270,7 +270,7 @@ void PeiWorld32::CallThunk(uint32_t index) {
       break;
     default: { // n, o, e: a pointer to one pointer-sized value
       uint32_t current = 0;
-      if (!v || uc_mem_read(uc, v, &current, 4) != UC_ERR_OK) {
+      if (!v || emu.Read(v, &current, 4) != UC_ERR_OK) {
         args[count] = v;
         break;
       }
