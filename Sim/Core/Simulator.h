@@ -50,7 +50,9 @@ struct SimOptions {
 
 class Simulator {
 public:
+  // Runs `board` where it is: the board must outlive the simulator (a temporary cannot bind).
   Simulator(const Board &board, SimOptions options = {});
+  Simulator(const Board &&board, SimOptions options = {}) = delete;
   ~Simulator();
   Simulator(const Simulator &) = delete;
   Simulator &operator=(const Simulator &) = delete;
@@ -120,7 +122,7 @@ private:
   void RunStep(const BootStep &step);
   Json Final(Outcome outcome);
 
-  Board board_;
+  const Board &board_;
   Trace trace_;
   Memory memory_;
   uint64_t nowUs_ = 0;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace boardsim::test {
@@ -37,8 +38,9 @@ inline PciFunction Nic(Bdf bdf, NicModel model, uint16_t vendor, uint16_t device
 
 class Rig {
 public:
-  explicit Rig(const Board &board, bool trace = true)
-      : sim(board, SimOptions{.captureTrace = trace}) {}
+  // The rig keeps its own board: the simulator runs the board it is given where it is.
+  explicit Rig(Board board, bool trace = true)
+      : board(std::move(board)), sim(this->board, SimOptions{.captureTrace = trace}) {}
 
   Machine &m() { return sim.machine(); }
 
@@ -72,6 +74,7 @@ public:
            uint32_t{bdf.function} << 8 | (offset & 0xFC);
   }
 
+  Board board;
   Simulator sim;
 };
 
