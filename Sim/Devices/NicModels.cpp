@@ -17,10 +17,10 @@ bool IsNic(const PciFunction &function, NicModel model) {
   return function.kind == PciKind::Nic && function.model == model;
 }
 
-void PutExtendedHeader(ConfigBytes &c, uint32_t at, uint16_t id, uint32_t next) {
+void PutExtendedHeader(ConfigSpace &c, uint32_t at, uint16_t id, uint32_t next) {
   const uint32_t header = id | kExtendedCapabilityVersion << 16 | next << 20;
   for (uint32_t i = 0; i < 4; ++i)
-    c[at + i] = static_cast<uint8_t>(header >> (8 * i));
+    c.Set(at + i, static_cast<uint8_t>(header >> (8 * i)));
 }
 
 } // namespace
@@ -29,7 +29,7 @@ bool HasVpd(const PciFunction &function) {
   return IsNic(function, NicModel::Mellanox);
 }
 
-void PlaceNicConfig(const PciFunction &function, ConfigBytes &config) {
+void PlaceNicConfig(const PciFunction &function, ConfigSpace &config) {
   if (!IsNic(function, NicModel::Broadcom))
     return;
   PutExtendedHeader(config, kExtendedListStart, kAdvancedErrorReportingId, kSerialNumberCapability);
@@ -40,7 +40,7 @@ void PlaceNicConfig(const PciFunction &function, ConfigBytes &config) {
   const auto &mac = *function.mac;
   const uint8_t eui64[8] = {mac[0], mac[1], mac[2], 0xFF, 0xFE, mac[3], mac[4], mac[5]};
   for (uint32_t i = 0; i < 8; ++i)
-    config[kSerialNumber + 7 - i] = eui64[i];
+    config.Set(kSerialNumber + 7 - i, eui64[i]);
 }
 
 void PlaceBarContents(const PciFunction &function, BarMemory &memory) {

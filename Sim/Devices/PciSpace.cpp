@@ -70,8 +70,9 @@ bool SameDevice(const Bdf &a, const Bdf &b) {
   return a.bus == b.bus && a.device == b.device;
 }
 
-uint32_t Read32(const ConfigBytes &config, uint32_t at) {
-  return config[at] | config[at + 1] << 8 | config[at + 2] << 16 | uint32_t{config[at + 3]} << 24;
+uint32_t Read32(const ConfigSpace &config, uint32_t at) {
+  return config.Get(at) | config.Get(at + 1) << 8 | config.Get(at + 2) << 16 |
+         uint32_t{config.Get(at + 3)} << 24;
 }
 
 } // namespace
@@ -98,7 +99,7 @@ PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWi
     ConfigImage image = BuildConfigImage(described, bars[i], multiFunction);
     Function &function = functions_.emplace_back();
     function.bdf = described.bdf;
-    function.config = image.bytes;
+    function.config = std::move(image.bytes);
     if (image.vpdCapability != 0) {
       function.vpd.emplace(
           image.vpdCapability, VpdStore(described),
@@ -131,15 +132,16 @@ uint8_t PciSpace::ReadByte(uint16_t bdf, Function *function, uint32_t offset) co
     return hostWindow_.ReadByte(offset - kHostWindowFirst);
   if (function == nullptr || offset >= kConfigSpaceSize)
     return 0xFF;
-  return function->config[offset];
+  return function->config.Get(offset);
 }
 
 uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
   Function *function = Find(bdf);
   if (function && function->vpd)
-    function->vpd->BeforeRead(function->config.data(), offset, size);
-  if (function && Plain(bdf, offset, size))
-    return Load(function->config.data() + offset, size);
+    function->vpd->BeforeRead(function->config.Standard(), offset, size);
+  if (const uint8_t *at =
+          function && Plain(bdf, offset, size) ? function->config.Readable(offset, size) : nullptr)
+    return Load(at, size);
   uint64_t value = 0;
   for (unsigned i = 0; i < size; ++i) {
     value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
@@ -149,14 +151,15 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
 
 void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t value) {
   Function *function = Find(bdf);
-  if (function && Plain(bdf, offset, size)) {
-    Store(function->config.data() + offset, size, value);
+  if (uint8_t *at = function && Plain(bdf, offset, size) ? function->config.Writable(offset, size)
+                                                         : nullptr) {
+    Store(at, size, value);
     function->commandWritten |= offset < kConfigCommand + 2 && kConfigCommand < offset + size;
   } else {
     WriteBytes(bdf, function, offset, size, value);
   }
   if (function && function->vpd)
-    function->vpd->AfterWrite(function->config.data(), offset, size);
+    function->vpd->AfterWrite(function->config.Standard(), offset, size);
 }
 
 void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, unsigned size,
@@ -167,7 +170,7 @@ void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, uns
     if (InHostWindow(bdf, at)) {
       hostWindow_.WriteByte(at - kHostWindowFirst, byte);
     } else if (function && at < kConfigSpaceSize) {
-      function->config[at] = byte;
+      function->config.Set(at, byte);
       function->commandWritten |= at == kConfigCommand || at == kConfigCommand + 1;
     }
   }
@@ -176,7 +179,7 @@ void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, uns
 std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {
   for (size_t index : withBar_) {
     const Function &function = functions_[index];
-    if (!(function.config[kConfigCommand] & kCommandMemorySpace))
+    if (!(function.config.Get(kConfigCommand) & kCommandMemorySpace))
       continue;
     const uint64_t base = Read32(function.config, kConfigBar0) & ~0xFu;
     if (base != 0 && address >= base && address - base < kBarWindowSize) {
@@ -192,7 +195,7 @@ Json PciSpace::WrittenCommands() const {
     if (!function.commandWritten)
       continue;
     commands[BdfText(function.bdf)] =
-        function.config[kConfigCommand] | function.config[kConfigCommand + 1] << 8;
+        function.config.Get(kConfigCommand) | function.config.Get(kConfigCommand + 1) << 8;
   }
   return commands;
 }

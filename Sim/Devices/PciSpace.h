@@ -54,7 +54,7 @@ public:
 private:
   struct Function {
     Bdf bdf;
-    ConfigBytes config;
+    ConfigSpace config;
     std::optional<VpdCapability> vpd;
     std::unique_ptr<BarMemory> bar; // for functions that have a BAR0
     bool commandWritten = false;
