@@ -221,16 +221,16 @@ void Simulator::RunStep(const BootStep &step) {
 Json Simulator::Final(Outcome outcome) {
   // Room for all of the members below (about 20) and a few more.
   Json final = ObjectWithRoom(32);
-  final["seq"] = trace_.Count();
-  final["t_us"] = nowUs_;
-  final["phase"] = PhaseName(stepPhase_);
-  final["image"] = "platform";
-  final["ev"] = "final";
-  final["outcome"] = OutcomeName(outcome);
-  final["pcd"] = pcd_->Final();
+  AddMember(final, "seq", trace_.Count());
+  AddMember(final, "t_us", nowUs_);
+  AddMember(final, "phase", PhaseName(stepPhase_));
+  AddMember(final, "image", "platform");
+  AddMember(final, "ev", "final");
+  AddMember(final, "outcome", OutcomeName(outcome));
+  AddMember(final, "pcd", pcd_->Final());
   machine_->FillFinal(final);
   smm_->FillFinal(final);
-  final["images"] = images_->Final();
+  AddMember(final, "images", images_->Final());
   return final;
 }
 

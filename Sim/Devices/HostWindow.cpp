@@ -69,12 +69,12 @@ Json HostWindow::WrittenRegisters() const {
     if (value.written)
       written.emplace_back(key, value.bits);
   std::sort(written.begin(), written.end());
-  Json list = Json::array();
+  Json list = ArrayWithRoom(written.size());
   for (const auto &[key, value] : written) {
     Json &entry = list.emplace_back(ObjectWithRoom(3));
-    entry["instance"] = static_cast<uint32_t>(key >> 32);
-    entry["index"] = static_cast<uint32_t>(key);
-    entry["value"] = value;
+    AddMember(entry, "instance", static_cast<uint32_t>(key >> 32));
+    AddMember(entry, "index", static_cast<uint32_t>(key));
+    AddMember(entry, "value", value);
   }
   return list;
 }

@@ -194,8 +194,8 @@ Json PciSpace::WrittenCommands() const {
   for (const Function &function : functions_) {
     if (!function.commandWritten)
       continue;
-    commands[BdfText(function.bdf)] =
-        function.config.Get(kConfigCommand) | function.config.Get(kConfigCommand + 1) << 8;
+    AddMember(commands, BdfText(function.bdf),
+              function.config.Get(kConfigCommand) | function.config.Get(kConfigCommand + 1) << 8);
   }
   return commands;
 }

@@ -58,7 +58,7 @@ void PcdDatabase::Poke(uint64_t token, uint64_t value) {
 Json PcdDatabase::Final() const {
   Json pcd = ObjectWithRoom(values_.size());
   for (auto [token, value] : values_)
-    pcd[std::to_string(token)] = value;
+    AddMember(pcd, std::to_string(token), value);
   return pcd;
 }
 
