@@ -4,13 +4,14 @@
 #include <Base.h>
 
 #include <map>
-#include <string>
+#include <string_view>
 
 namespace boardsim {
 
 class Simulator;
 
 // PPI name -> interface, each allocated in platform memory.
-std::map<std::string, void *> BuildPlatformPpis(Simulator &sim);
+using PlatformPpiMap = std::map<std::string_view, void *, std::less<>>;
+PlatformPpiMap BuildPlatformPpis(Simulator &sim);
 
 } // namespace boardsim
