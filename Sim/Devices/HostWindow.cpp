@@ -19,16 +19,31 @@ void SetByte(uint32_t &value, uint32_t byte, uint8_t to) {
 
 } // namespace
 
+// Room for the board's registers and for as many again that modules write without the board
+// giving them, so that writes rarely move the list.
 HostWindow::HostWindow(const HostConfig &config) {
+  registers_.reserve(2 * config.registers.size() + 16);
   for (const HostRegister &reg : config.registers)
-    registers_[Key(reg.instance, reg.index)].bits = reg.value;
-  uint32_t &busGroup = registers_[Key(0, kBusGroupRegisterIndex)].bits;
+    registers_[Find(Key(reg.instance, reg.index))].bits = reg.value;
+  uint32_t &busGroup = registers_[Find(Key(0, kBusGroupRegisterIndex))].bits;
   SetByte(busGroup, 3, config.bus_group_size_minus_one);
 }
 
+size_t HostWindow::Find(uint64_t key) {
+  auto at =
+      std::lower_bound(registers_.begin(), registers_.end(), key,
+                       [](const Value &value, uint64_t wanted) { return value.key < wanted; });
+  if (at == registers_.end() || at->key != key)
+    at = registers_.insert(at, Value{key});
+  return static_cast<size_t>(at - registers_.begin());
+}
+
 uint32_t HostWindow::Register(uint32_t instance, uint32_t index) const {
-  auto found = registers_.find(Key(instance, index));
-  return found == registers_.end() ? 0 : found->second.bits;
+  const uint64_t key = Key(instance, index);
+  auto found =
+      std::lower_bound(registers_.begin(), registers_.end(), key,
+                       [](const Value &value, uint64_t wanted) { return value.key < wanted; });
+  return found == registers_.end() || found->key != key ? 0 : found->bits;
 }
 
 uint8_t HostWindow::ReadByte(uint32_t at) const {
@@ -48,33 +63,30 @@ void HostWindow::WriteByte(uint32_t at, uint8_t value) {
   switch (at - byte) {
   case kWindowSelect:
     SetByte(select_, byte, value);
-    selected_ = nullptr;
+    selected_ = kNoneSelected;
     break;
   case kWindowIndex:
     SetByte(index_, byte, value);
-    selected_ = nullptr;
+    selected_ = kNoneSelected;
     break;
   case kWindowData:
-    if (!selected_)
-      selected_ = &registers_[Key(select_, index_)];
-    SetByte(selected_->bits, byte, value);
-    selected_->written = true;
+    if (selected_ == kNoneSelected)
+      selected_ = Find(Key(select_, index_));
+    SetByte(registers_[selected_].bits, byte, value);
+    registers_[selected_].written = true;
     break;
   }
 }
 
 Json HostWindow::WrittenRegisters() const {
-  std::vector<std::pair<uint64_t, uint32_t>> written; // (key, value), in key order
-  for (const auto &[key, value] : registers_)
-    if (value.written)
-      written.emplace_back(key, value.bits);
-  std::sort(written.begin(), written.end());
-  Json list = ArrayWithRoom(written.size());
-  for (const auto &[key, value] : written) {
+  Json list = ArrayWithRoom(registers_.size());
+  for (const Value &value : registers_) {
+    if (!value.written)
+      continue;
     Json &entry = list.emplace_back(ObjectWithRoom(3));
-    AddMember(entry, "instance", static_cast<uint32_t>(key >> 32));
-    AddMember(entry, "index", static_cast<uint32_t>(key));
-    AddMember(entry, "value", value);
+    AddMember(entry, "instance", static_cast<uint32_t>(value.key >> 32));
+    AddMember(entry, "index", static_cast<uint32_t>(value.key));
+    AddMember(entry, "value", value.bits);
   }
   return list;
 }
