@@ -5,8 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <unordered_map>
-#include <vector>
 
 namespace boardsim {
 
@@ -16,7 +16,7 @@ class BarMemory {
 public:
   uint8_t ReadByte(uint32_t offset) const;
   void WriteByte(uint32_t offset, uint8_t value);
-  void Place(uint32_t offset, const std::vector<uint8_t> &bytes);
+  void Place(uint32_t offset, std::span<const uint8_t> bytes);
 
 private:
   static constexpr uint32_t kPageShift = 12;

@@ -191,7 +191,7 @@ void Machine::IoWrite(uint16_t port, unsigned width, uint64_t value) {
 bool Machine::IsDeviceMemory(uint64_t address) const {
   const State &s = *state_;
   return (address >= kDeviceHoleBase && address < kEcamEnd) || s.UartAt(address, true) ||
-         s.pci.FindBar(address);
+         s.pci.InBar(address);
 }
 
 uint64_t Machine::MmioRead(uint64_t address, unsigned width) {

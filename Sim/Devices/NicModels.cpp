@@ -47,10 +47,10 @@ void PlaceBarContents(const PciFunction &function, BarMemory &memory) {
   if (function.mac) {
     const auto &mac = *function.mac;
     if (IsNic(function, NicModel::Intel700)) {
-      memory.Place(kIntel700MacLow, {mac[0], mac[1], mac[2], mac[3]});
-      memory.Place(kIntel700MacHigh, {mac[4], mac[5]});
+      memory.Place(kIntel700MacLow, std::span(mac).first(4));
+      memory.Place(kIntel700MacHigh, std::span(mac).subspan(4));
     } else if (IsNic(function, NicModel::Generic)) {
-      memory.Place(kGenericMac, {mac.begin(), mac.end()});
+      memory.Place(kGenericMac, mac);
     }
   }
   for (const auto &[offset, bytes] : function.mmio)
@@ -60,7 +60,8 @@ void PlaceBarContents(const PciFunction &function, BarMemory &memory) {
 std::vector<uint8_t> VpdStore(const PciFunction &function) {
   if (function.vpd_raw)
     return *function.vpd_raw;
-  return BuildVpdImage(kVpdIdentifier, function.vpd.value_or(std::vector<VpdKeyword>{}));
+  static const std::vector<VpdKeyword> kNoKeywords;
+  return BuildVpdImage(kVpdIdentifier, function.vpd ? *function.vpd : kNoKeywords);
 }
 
 } // namespace boardsim

@@ -30,21 +30,21 @@ bool InHostWindow(const PciFunction &function, uint32_t slot) {
 // upwards; slots that overlap the host register window are skipped. IDs that find no room in
 // the standard space are left out.
 void PlaceCapabilities(const PciFunction &function, ConfigImage &image) {
-  std::vector<uint8_t> ids = function.capabilities;
+  const std::vector<uint8_t> &ids = function.capabilities;
   const bool withVpd = HasVpd(function);
-  if (withVpd)
-    ids.push_back(kVpdCapabilityId);
+  const size_t count = ids.size() + (withVpd ? 1 : 0);
   uint32_t link = kConfigCapabilityPointer;
   uint32_t slot = kFirstCapability;
-  for (size_t i = 0; i < ids.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     while (InHostWindow(function, slot))
       slot += kCapabilitySlot;
     if (slot + kCapabilitySlot > kStandardSpaceEnd)
       break;
+    const bool vpd = i == ids.size();
     image.bytes.Set(link, static_cast<uint8_t>(slot));
-    image.bytes.Set(slot, ids[i]);
+    image.bytes.Set(slot, vpd ? kVpdCapabilityId : ids[i]);
     link = slot + 1;
-    if (withVpd && i + 1 == ids.size())
+    if (vpd)
       image.vpdCapability = slot;
     slot += kCapabilitySlot;
   }

@@ -86,6 +86,8 @@ std::string BdfText(const Bdf &bdf) {
 PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWindow_(board.host) {
   const std::vector<uint32_t> bars = AssignBar0(board);
   functions_.reserve(board.pci.size());
+  byBdf_.reserve(board.pci.size());
+  withBar_.reserve(board.pci.size());
   for (size_t i = 0; i < board.pci.size(); ++i) {
     const PciFunction &described = board.pci[i];
     const uint16_t bdf = Bdf16(described.bdf);
@@ -106,8 +108,7 @@ PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWi
           VpdCapability::Timing{described.vpd_ready_after, described.vpd_ready_after_us, clock});
     }
     if (bars[i] != 0) {
-      function.bar = std::make_unique<BarMemory>();
-      PlaceBarContents(described, *function.bar);
+      PlaceBarContents(described, function.bar.emplace());
       withBar_.push_back(functions_.size() - 1);
     }
     byBdf_.emplace_back(bdf, functions_.size() - 1);
@@ -176,17 +177,24 @@ void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, uns
   }
 }
 
-std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {
+std::optional<PciSpace::BarSlot> PciSpace::FindBarSlot(uint64_t address) const {
   for (size_t index : withBar_) {
     const Function &function = functions_[index];
     if (!(function.config.Get(kConfigCommand) & kCommandMemorySpace))
       continue;
     const uint64_t base = Read32(function.config, kConfigBar0) & ~0xFu;
     if (base != 0 && address >= base && address - base < kBarWindowSize) {
-      return BarHit{function.bar.get(), static_cast<uint32_t>(address - base)};
+      return BarSlot{index, static_cast<uint32_t>(address - base)};
     }
   }
   return std::nullopt;
+}
+
+std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) {
+  const std::optional<BarSlot> slot = FindBarSlot(address);
+  if (!slot)
+    return std::nullopt;
+  return BarHit{&*functions_[slot->function].bar, slot->offset};
 }
 
 Json PciSpace::WrittenCommands() const {
