@@ -46,36 +46,44 @@ uint32_t HostWindow::Register(uint32_t instance, uint32_t index) const {
   return found == registers_.end() || found->key != key ? 0 : found->bits;
 }
 
-uint8_t HostWindow::ReadByte(uint32_t at) const {
-  const uint32_t byte = at % 4;
-  switch (at - byte) {
+uint32_t HostWindow::ReadRegister(uint32_t at) const {
+  switch (at) {
   case kWindowSelect:
-    return ByteOf(select_, byte);
+    return select_;
   case kWindowIndex:
-    return ByteOf(index_, byte);
+    return index_;
   default:
-    return ByteOf(Register(select_, index_), byte);
+    return Register(select_, index_);
   }
 }
 
-void HostWindow::WriteByte(uint32_t at, uint8_t value) {
-  const uint32_t byte = at % 4;
-  switch (at - byte) {
+void HostWindow::WriteRegister(uint32_t at, uint32_t value, uint32_t mask) {
+  auto merge = [&](uint32_t &reg) { reg = (reg & ~mask) | (value & mask); };
+  switch (at) {
   case kWindowSelect:
-    SetByte(select_, byte, value);
+    merge(select_);
     selected_ = kNoneSelected;
     break;
   case kWindowIndex:
-    SetByte(index_, byte, value);
+    merge(index_);
     selected_ = kNoneSelected;
     break;
   case kWindowData:
     if (selected_ == kNoneSelected)
       selected_ = Find(Key(select_, index_));
-    SetByte(registers_[selected_].bits, byte, value);
+    merge(registers_[selected_].bits);
     registers_[selected_].written = true;
     break;
   }
+}
+
+uint8_t HostWindow::ReadByte(uint32_t at) const {
+  return ByteOf(ReadRegister(at - at % 4), at % 4);
+}
+
+void HostWindow::WriteByte(uint32_t at, uint8_t value) {
+  const uint32_t shift = 8 * (at % 4);
+  WriteRegister(at - at % 4, uint32_t{value} << shift, 0xFFu << shift);
 }
 
 Json HostWindow::WrittenRegisters() const {

@@ -16,6 +16,10 @@ class HostWindow {
 public:
   explicit HostWindow(const HostConfig &config);
 
+  // `at`: offset of one of the three registers within the window (0, 4 or 8). A write reaches
+  // the bytes of the register that `mask` selects, as a byte access or a whole-register one.
+  uint32_t ReadRegister(uint32_t at) const;
+  void WriteRegister(uint32_t at, uint32_t value, uint32_t mask = 0xFFFFFFFF);
   // `at`: byte offset within the window, 0-11.
   uint8_t ReadByte(uint32_t at) const;
   void WriteByte(uint32_t at, uint8_t value);

@@ -21,6 +21,11 @@ bool TouchesHostWindow(uint16_t bdf, uint32_t offset, unsigned size) {
          kHostWindowFirst < offset + size;
 }
 
+// An aligned 32-bit access within the window reaches one of its registers whole.
+bool WholeHostRegister(uint16_t bdf, uint32_t offset, unsigned size) {
+  return size == 4 && offset % 4 == 0 && InHostWindow(bdf, offset);
+}
+
 // An access of `size` bytes that lies wholly within a function's configuration space and outside
 // the host window reaches the space's bytes directly; configuration space is little-endian, as
 // the host is.
@@ -143,6 +148,8 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
   if (const uint8_t *at =
           function && Plain(bdf, offset, size) ? function->config.Readable(offset, size) : nullptr)
     return Load(at, size);
+  if (WholeHostRegister(bdf, offset, size))
+    return hostWindow_.ReadRegister(offset - kHostWindowFirst);
   uint64_t value = 0;
   for (unsigned i = 0; i < size; ++i) {
     value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
@@ -156,6 +163,8 @@ void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t valu
                                                          : nullptr) {
     Store(at, size, value);
     function->commandWritten |= offset < kConfigCommand + 2 && kConfigCommand < offset + size;
+  } else if (WholeHostRegister(bdf, offset, size)) {
+    hostWindow_.WriteRegister(offset - kHostWindowFirst, static_cast<uint32_t>(value));
   } else {
     WriteBytes(bdf, function, offset, size, value);
   }
