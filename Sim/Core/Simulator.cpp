@@ -116,9 +116,9 @@ Phase Simulator::CurrentPhase() const {
   return running ? running->phase() : stepPhase_;
 }
 
-std::string Simulator::CurrentImage() const {
+std::string_view Simulator::CurrentImage() const {
   ImageInstance *running = images_ ? images_->Running() : nullptr;
-  return running ? running->name : "platform";
+  return running ? std::string_view(running->name) : "platform";
 }
 
 const ImageInstance *Simulator::OwnerOf(const void *code) const {

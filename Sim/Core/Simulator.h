@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace boardsim {
@@ -80,7 +81,8 @@ public:
   // The phase and image that the next event is reported for: the image whose code is running,
   // or "platform" in the phase of the current boot step.
   Phase CurrentPhase() const;
-  std::string CurrentImage() const;
+  // The name lives as long as the image instance (or is a literal).
+  std::string_view CurrentImage() const;
   void SetStepPhase(Phase phase) { stepPhase_ = phase; }
 
   template <typename Fill> void Emit(std::string_view ev, Fill &&fill) {
