@@ -44,8 +44,9 @@ Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void 
     if (!entry || InterfaceOn(entry, guid) != interfaces_.end())
       return EFI_INVALID_PARAMETER;
   } else {
-    entry = handles_.emplace_back(std::make_unique<HandleEntry>()).get();
-    *handle = const_cast<HandleEntry *>(entry);
+    HandleEntry *created = handles_.emplace_back(std::make_unique<HandleEntry>()).get();
+    *handle = created;
+    entry = created;
   }
   interfaces_.push_back({entry, guid, interface, ++serial_});
   TraceInstall("protocol_install", guid);
@@ -99,6 +100,8 @@ Status ProtocolDatabase::Handle(EFI_HANDLE handle, const EFI_GUID &guid, void **
   return EFI_SUCCESS;
 }
 
+// Without a registration key: the first interface in installation order. With one: the next
+// interface installed after the key's position, which then moves past it.
 Status ProtocolDatabase::Locate(const EFI_GUID &guid, void *registration, void **interface) {
   if (!interface)
     return EFI_INVALID_PARAMETER;
