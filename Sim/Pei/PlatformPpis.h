@@ -10,7 +10,8 @@ namespace boardsim {
 
 class Simulator;
 
-// PPI name -> interface, each allocated in platform memory.
+// PPI name -> interface, each allocated in platform memory. The names are the literals the
+// models are built under, so the table holds views of them.
 using PlatformPpiMap = std::map<std::string_view, void *, std::less<>>;
 PlatformPpiMap BuildPlatformPpis(Simulator &sim);
 
