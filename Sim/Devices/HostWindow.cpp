@@ -29,10 +29,13 @@ HostWindow::HostWindow(const HostConfig &config) {
   SetByte(busGroup, 3, config.bus_group_size_minus_one);
 }
 
+template <typename Registers> auto HostWindow::LowerBound(Registers &registers, uint64_t key) {
+  return std::lower_bound(registers.begin(), registers.end(), key,
+                          [](const Value &value, uint64_t wanted) { return value.key < wanted; });
+}
+
 size_t HostWindow::Find(uint64_t key) {
-  auto at =
-      std::lower_bound(registers_.begin(), registers_.end(), key,
-                       [](const Value &value, uint64_t wanted) { return value.key < wanted; });
+  auto at = LowerBound(registers_, key);
   if (at == registers_.end() || at->key != key)
     at = registers_.insert(at, Value{key});
   return static_cast<size_t>(at - registers_.begin());
@@ -40,9 +43,7 @@ size_t HostWindow::Find(uint64_t key) {
 
 uint32_t HostWindow::Register(uint32_t instance, uint32_t index) const {
   const uint64_t key = Key(instance, index);
-  auto found =
-      std::lower_bound(registers_.begin(), registers_.end(), key,
-                       [](const Value &value, uint64_t wanted) { return value.key < wanted; });
+  auto found = LowerBound(registers_, key);
   return found == registers_.end() || found->key != key ? 0 : found->bits;
 }
 

@@ -38,6 +38,8 @@ private:
     uint32_t bits = 0;
     bool written = false;
   };
+  // The first register whose key is not below `key`, in registers_ (const or not).
+  template <typename Registers> static auto LowerBound(Registers &registers, uint64_t key);
   // The register of `key`, added (as 0) when there is none yet.
   size_t Find(uint64_t key);
 
