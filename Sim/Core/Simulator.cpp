@@ -68,7 +68,14 @@ private:
 };
 
 Simulator::Simulator(const Board &board, SimOptions options)
-    : board_(board), memory_(MemoryLayoutFor(board.smm)) {
+    : Simulator(std::nullopt, &board, std::move(options)) {}
+
+Simulator::Simulator(Board &&board, SimOptions options)
+    : Simulator(std::move(board), nullptr, std::move(options)) {}
+
+Simulator::Simulator(std::optional<Board> kept, const Board *board, SimOptions options)
+    : kept_(std::move(kept)), board_(kept_ ? *kept_ : *board),
+      memory_(MemoryLayoutFor(board_.smm)) {
   CurrentScope scope(this);
   trace_.Capture(options.captureTrace);
   trace_.StreamTo(options.traceOut);

@@ -7,6 +7,7 @@
 #include "Core/Trace.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,9 +52,10 @@ struct SimOptions {
 
 class Simulator {
 public:
-  // Runs `board` where it is: the board must outlive the simulator (a temporary cannot bind).
+  // Runs `board` where it is, without a copy: the board must outlive the simulator.
   Simulator(const Board &board, SimOptions options = {});
-  Simulator(const Board &&board, SimOptions options = {}) = delete;
+  // Keeps a board given as a temporary for as long as it runs.
+  Simulator(Board &&board, SimOptions options = {});
   ~Simulator();
   Simulator(const Simulator &) = delete;
   Simulator &operator=(const Simulator &) = delete;
@@ -116,6 +118,8 @@ public:
 private:
   // Makes a simulator the current one for as long as the scope lives.
   class CurrentScope;
+  // `board`, or the board kept in `kept` when that holds one.
+  Simulator(std::optional<Board> kept, const Board *board, SimOptions options);
   static inline thread_local Simulator *current_ = nullptr;
 
   const ImageInstance *OwnerOf(const void *code) const;
@@ -124,6 +128,7 @@ private:
   void RunStep(const BootStep &step);
   Json Final(Outcome outcome);
 
+  std::optional<Board> kept_; // a board the simulator was given as a temporary
   const Board &board_;
   Trace trace_;
   Memory memory_;

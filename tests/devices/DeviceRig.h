@@ -38,9 +38,9 @@ inline PciFunction Nic(Bdf bdf, NicModel model, uint16_t vendor, uint16_t device
 
 class Rig {
 public:
-  // The rig keeps its own board: the simulator runs the board it is given where it is.
+  // The simulator keeps the board it is handed.
   explicit Rig(Board board, bool trace = true)
-      : board(std::move(board)), sim(this->board, SimOptions{.captureTrace = trace}) {}
+      : sim(std::move(board), SimOptions{.captureTrace = trace}) {}
 
   Machine &m() { return sim.machine(); }
 
@@ -74,7 +74,6 @@ public:
            uint32_t{bdf.function} << 8 | (offset & 0xFC);
   }
 
-  Board board;
   Simulator sim;
 };
 
