@@ -211,17 +211,17 @@ void Images::CheckReadOnly(ImageInstance &image) {
 }
 
 Json Images::Final() const {
-  Json list = Json::array();
+  Json list = ArrayWithRoom(all_.size());
   for (const auto &image : all_) {
-    Json entry = ObjectWithRoom(5);
-    entry["image"] = image->name;
-    entry["status"] = image->entryStatus ? Json(StatusName(*image->entryStatus)) : Json(nullptr);
-    entry["unloaded"] = image->unloaded;
+    Json &entry = list.emplace_back(ObjectWithRoom(5));
+    AddMember(entry, "image", image->name);
+    AddMember(entry, "status",
+              image->entryStatus ? Json(StatusName(*image->entryStatus)) : Json(nullptr));
+    AddMember(entry, "unloaded", image->unloaded);
     if (image->guest) {
-      entry["stack_size"] = image->guest->stackHi - image->guest->stackLo;
-      entry["stack_used"] = ImageEngine::StackUsed(*image->guest);
+      AddMember(entry, "stack_size", image->guest->stackHi - image->guest->stackLo);
+      AddMember(entry, "stack_used", ImageEngine::StackUsed(*image->guest));
     }
-    list.push_back(std::move(entry));
   }
   return list;
 }

@@ -68,7 +68,14 @@ private:
 };
 
 Simulator::Simulator(const Board &board, SimOptions options)
-    : board_(board), memory_(MemoryLayoutFor(board.smm)) {
+    : Simulator(std::nullopt, &board, std::move(options)) {}
+
+Simulator::Simulator(Board &&board, SimOptions options)
+    : Simulator(std::move(board), nullptr, std::move(options)) {}
+
+Simulator::Simulator(std::optional<Board> kept, const Board *board, SimOptions options)
+    : kept_(std::move(kept)), board_(kept_ ? *kept_ : *board),
+      memory_(MemoryLayoutFor(board_.smm)) {
   CurrentScope scope(this);
   trace_.Capture(options.captureTrace);
   trace_.StreamTo(options.traceOut);
@@ -116,9 +123,9 @@ Phase Simulator::CurrentPhase() const {
   return running ? running->phase() : stepPhase_;
 }
 
-std::string Simulator::CurrentImage() const {
+std::string_view Simulator::CurrentImage() const {
   ImageInstance *running = images_ ? images_->Running() : nullptr;
-  return running ? running->name : "platform";
+  return running ? std::string_view(running->name) : "platform";
 }
 
 const ImageInstance *Simulator::OwnerOf(const void *code) const {
@@ -221,16 +228,16 @@ void Simulator::RunStep(const BootStep &step) {
 Json Simulator::Final(Outcome outcome) {
   // Room for all of the members below (about 20) and a few more.
   Json final = ObjectWithRoom(32);
-  final["seq"] = trace_.Count();
-  final["t_us"] = nowUs_;
-  final["phase"] = PhaseName(stepPhase_);
-  final["image"] = "platform";
-  final["ev"] = "final";
-  final["outcome"] = OutcomeName(outcome);
-  final["pcd"] = pcd_->Final();
+  AddMember(final, "seq", trace_.Count());
+  AddMember(final, "t_us", nowUs_);
+  AddMember(final, "phase", PhaseName(stepPhase_));
+  AddMember(final, "image", "platform");
+  AddMember(final, "ev", "final");
+  AddMember(final, "outcome", OutcomeName(outcome));
+  AddMember(final, "pcd", pcd_->Final());
   machine_->FillFinal(final);
   smm_->FillFinal(final);
-  final["images"] = images_->Final();
+  AddMember(final, "images", images_->Final());
   return final;
 }
 

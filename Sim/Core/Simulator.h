@@ -7,7 +7,9 @@
 #include "Core/Trace.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace boardsim {
@@ -50,7 +52,10 @@ struct SimOptions {
 
 class Simulator {
 public:
+  // Runs `board` where it is, without a copy: the board must outlive the simulator.
   Simulator(const Board &board, SimOptions options = {});
+  // Keeps a board given as a temporary for as long as it runs.
+  Simulator(Board &&board, SimOptions options = {});
   ~Simulator();
   Simulator(const Simulator &) = delete;
   Simulator &operator=(const Simulator &) = delete;
@@ -78,7 +83,8 @@ public:
   // The phase and image that the next event is reported for: the image whose code is running,
   // or "platform" in the phase of the current boot step.
   Phase CurrentPhase() const;
-  std::string CurrentImage() const;
+  // The name lives as long as the image instance (or is a literal).
+  std::string_view CurrentImage() const;
   void SetStepPhase(Phase phase) { stepPhase_ = phase; }
 
   template <typename Fill> void Emit(std::string_view ev, Fill &&fill) {
@@ -112,6 +118,8 @@ public:
 private:
   // Makes a simulator the current one for as long as the scope lives.
   class CurrentScope;
+  // `board`, or the board kept in `kept` when that holds one.
+  Simulator(std::optional<Board> kept, const Board *board, SimOptions options);
   static inline thread_local Simulator *current_ = nullptr;
 
   const ImageInstance *OwnerOf(const void *code) const;
@@ -120,7 +128,8 @@ private:
   void RunStep(const BootStep &step);
   Json Final(Outcome outcome);
 
-  Board board_;
+  std::optional<Board> kept_; // a board the simulator was given as a temporary
+  const Board &board_;
   Trace trace_;
   Memory memory_;
   uint64_t nowUs_ = 0;

@@ -44,9 +44,19 @@ void Trace::Write(std::vector<Json> &ready) {
 }
 
 Json ObjectWithRoom(size_t members) {
-  Json object = Json::object();
+  Json object(Json::value_t::object);
   object.get_ref<Json::object_t &>().reserve(members);
   return object;
+}
+
+Json ArrayWithRoom(size_t elements) {
+  Json array(Json::value_t::array);
+  array.get_ref<Json::array_t &>().reserve(elements);
+  return array;
+}
+
+Json &AddMember(Json &object, std::string_view key, Json value) {
+  return object.get_ref<Json::object_t &>().emplace_back(key, std::move(value)).second;
 }
 
 std::string HexBytes(const uint8_t *data, size_t size) {

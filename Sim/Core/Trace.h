@@ -63,6 +63,12 @@ private:
 // a vector whose keys are const, so growing it copies every member already there, nested values
 // and all: an object that takes large values wants its room first.
 Json ObjectWithRoom(size_t members);
+// An empty array with room for `elements` elements.
+Json ArrayWithRoom(size_t elements);
+// Appends the member `key`, which the object does not have yet, and returns its value. A value
+// built member by member (the final state) skips the search and the stand-in value that
+// `object[key]` makes for every member.
+Json &AddMember(Json &object, std::string_view key, Json value = nullptr);
 
 // Byte strings appear in the trace as lowercase hex without separators.
 std::string HexBytes(const uint8_t *data, size_t size);

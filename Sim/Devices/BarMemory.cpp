@@ -1,5 +1,7 @@
 #include "Devices/BarMemory.h"
 
+#include <algorithm>
+
 namespace boardsim {
 
 uint8_t BarMemory::ReadByte(uint32_t offset) const {
@@ -13,9 +15,16 @@ void BarMemory::WriteByte(uint32_t offset, uint8_t value) {
   page->second[offset & ((1u << kPageShift) - 1)] = value;
 }
 
-void BarMemory::Place(uint32_t offset, const std::vector<uint8_t> &bytes) {
-  for (size_t i = 0; i < bytes.size(); ++i)
-    WriteByte(offset + static_cast<uint32_t>(i), bytes[i]);
+void BarMemory::Place(uint32_t offset, std::span<const uint8_t> bytes) {
+  constexpr uint32_t kPageSize = 1u << kPageShift;
+  while (!bytes.empty()) {
+    const uint32_t within = offset & (kPageSize - 1);
+    const size_t count = std::min<size_t>(bytes.size(), kPageSize - within);
+    Page &page = pages_.try_emplace(offset >> kPageShift).first->second;
+    std::copy_n(bytes.begin(), count, page.begin() + within);
+    bytes = bytes.subspan(count);
+    offset += static_cast<uint32_t>(count);
+  }
 }
 
 } // namespace boardsim

@@ -151,14 +151,14 @@ bool Cpu::BreakpointArmed() const {
 }
 
 void Cpu::FillFinal(Json &final) const {
-  Json &dr = final["dr"] = ObjectWithRoom(3);
+  Json &dr = AddMember(final, "dr", ObjectWithRoom(3));
   for (unsigned reg : {2, 3, 7})
-    dr[std::to_string(reg)] = dr_[reg];
-  final["cr4"] = cr4_;
-  Json &msrs = final["msr"] = ObjectWithRoom(msrs_.size());
+    AddMember(dr, std::to_string(reg), dr_[reg]);
+  AddMember(final, "cr4", cr4_);
+  Json &msrs = AddMember(final, "msr", ObjectWithRoom(msrs_.size()));
   for (const auto &[index, msr] : msrs_) {
     if (msr.touched)
-      msrs[HexIndex(index)] = msr.value;
+      AddMember(msrs, HexIndex(index), msr.value);
   }
 }
 

@@ -8,17 +8,18 @@
 #include "Core/Trace.h"
 
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 namespace boardsim {
 
 class HostWindow {
 public:
   explicit HostWindow(const HostConfig &config);
-  // It keeps a pointer into its own register map.
-  HostWindow(const HostWindow &) = delete;
-  HostWindow &operator=(const HostWindow &) = delete;
 
+  // `at`: offset of one of the three registers within the window (0, 4 or 8). A write reaches
+  // the bytes of the register that `mask` selects, as a byte access or a whole-register one.
+  uint32_t ReadRegister(uint32_t at) const;
+  void WriteRegister(uint32_t at, uint32_t value, uint32_t mask = 0xFFFFFFFF);
   // `at`: byte offset within the window, 0-11.
   uint8_t ReadByte(uint32_t at) const;
   void WriteByte(uint32_t at, uint8_t value);
@@ -33,16 +34,22 @@ private:
   }
 
   struct Value {
+    uint64_t key;
     uint32_t bits = 0;
     bool written = false;
   };
+  // The first register whose key is not below `key`, in registers_ (const or not).
+  template <typename Registers> static auto LowerBound(Registers &registers, uint64_t key);
+  // The register of `key`, added (as 0) when there is none yet.
+  size_t Find(uint64_t key);
 
   uint32_t select_ = 0;
   uint32_t index_ = 0;
-  std::unordered_map<uint64_t, Value> registers_;
-  // The register that select_ and index_ name, once a data write has looked it up (the map's
-  // elements stay where they are when others are added).
-  Value *selected_ = nullptr;
+  // In key order: a board has a few dozen registers at most, and the final state lists them so.
+  std::vector<Value> registers_;
+  // The register that select_ and index_ name, once a data write has looked it up.
+  static constexpr size_t kNoneSelected = SIZE_MAX;
+  size_t selected_ = kNoneSelected;
 };
 
 } // namespace boardsim

@@ -191,7 +191,7 @@ void Machine::IoWrite(uint16_t port, unsigned width, uint64_t value) {
 bool Machine::IsDeviceMemory(uint64_t address) const {
   const State &s = *state_;
   return (address >= kDeviceHoleBase && address < kEcamEnd) || s.UartAt(address, true) ||
-         s.pci.FindBar(address);
+         s.pci.InBar(address);
 }
 
 uint64_t Machine::MmioRead(uint64_t address, unsigned width) {
@@ -350,14 +350,14 @@ Status Machine::BmcSend(uint8_t netFn, uint8_t lun, uint8_t command, const uint8
 
 void Machine::FillFinal(Json &final) const {
   const State &s = *state_;
-  final["smbus"] = s.smbus.Registers();
-  final["host_registers"] = s.pci.hostWindow().WrittenRegisters();
-  final["pci_command"] = s.pci.WrittenCommands();
-  Json &uartText = final["uart_text"] = ObjectWithRoom(s.uarts.size());
-  for (const Uart16550 &uart : s.uarts)
-    uartText[std::to_string(uart.base())] = Latin1ToUtf8(uart.text());
-  final["port80"] = s.post.Port80();
-  final["error_stops"] = s.post.errorStops();
+  AddMember(final, "smbus", s.smbus.Registers());
+  AddMember(final, "host_registers", s.pci.hostWindow().WrittenRegisters());
+  AddMember(final, "pci_command", s.pci.WrittenCommands());
+  Json &uartText = AddMember(final, "uart_text", ObjectWithRoom(s.uarts.size()));
+  for (const Uart16550 &uart : s.uarts) // one per base
+    AddMember(uartText, std::to_string(uart.base()), Latin1ToUtf8(uart.text()));
+  AddMember(final, "port80", s.post.Port80());
+  AddMember(final, "error_stops", s.post.errorStops());
   s.cpu.FillFinal(final);
 }
 

@@ -17,10 +17,10 @@ bool IsNic(const PciFunction &function, NicModel model) {
   return function.kind == PciKind::Nic && function.model == model;
 }
 
-void PutExtendedHeader(ConfigBytes &c, uint32_t at, uint16_t id, uint32_t next) {
+void PutExtendedHeader(ConfigSpace &c, uint32_t at, uint16_t id, uint32_t next) {
   const uint32_t header = id | kExtendedCapabilityVersion << 16 | next << 20;
   for (uint32_t i = 0; i < 4; ++i)
-    c[at + i] = static_cast<uint8_t>(header >> (8 * i));
+    c.Set(at + i, static_cast<uint8_t>(header >> (8 * i)));
 }
 
 } // namespace
@@ -29,7 +29,7 @@ bool HasVpd(const PciFunction &function) {
   return IsNic(function, NicModel::Mellanox);
 }
 
-void PlaceNicConfig(const PciFunction &function, ConfigBytes &config) {
+void PlaceNicConfig(const PciFunction &function, ConfigSpace &config) {
   if (!IsNic(function, NicModel::Broadcom))
     return;
   PutExtendedHeader(config, kExtendedListStart, kAdvancedErrorReportingId, kSerialNumberCapability);
@@ -40,17 +40,17 @@ void PlaceNicConfig(const PciFunction &function, ConfigBytes &config) {
   const auto &mac = *function.mac;
   const uint8_t eui64[8] = {mac[0], mac[1], mac[2], 0xFF, 0xFE, mac[3], mac[4], mac[5]};
   for (uint32_t i = 0; i < 8; ++i)
-    config[kSerialNumber + 7 - i] = eui64[i];
+    config.Set(kSerialNumber + 7 - i, eui64[i]);
 }
 
 void PlaceBarContents(const PciFunction &function, BarMemory &memory) {
   if (function.mac) {
     const auto &mac = *function.mac;
     if (IsNic(function, NicModel::Intel700)) {
-      memory.Place(kIntel700MacLow, {mac[0], mac[1], mac[2], mac[3]});
-      memory.Place(kIntel700MacHigh, {mac[4], mac[5]});
+      memory.Place(kIntel700MacLow, std::span(mac).first(4));
+      memory.Place(kIntel700MacHigh, std::span(mac).subspan(4));
     } else if (IsNic(function, NicModel::Generic)) {
-      memory.Place(kGenericMac, {mac.begin(), mac.end()});
+      memory.Place(kGenericMac, mac);
     }
   }
   for (const auto &[offset, bytes] : function.mmio)
@@ -60,7 +60,8 @@ void PlaceBarContents(const PciFunction &function, BarMemory &memory) {
 std::vector<uint8_t> VpdStore(const PciFunction &function) {
   if (function.vpd_raw)
     return *function.vpd_raw;
-  return BuildVpdImage(kVpdIdentifier, function.vpd.value_or(std::vector<VpdKeyword>{}));
+  static const std::vector<VpdKeyword> kNoKeywords;
+  return BuildVpdImage(kVpdIdentifier, function.vpd ? *function.vpd : kNoKeywords);
 }
 
 } // namespace boardsim

@@ -19,7 +19,7 @@ inline constexpr uint32_t kSerialNumber = 0x140; // 64-bit serial number, 0x140-
 
 bool HasVpd(const PciFunction &function);
 // The model's part of the configuration space (before the board's overrides).
-void PlaceNicConfig(const PciFunction &function, ConfigBytes &config);
+void PlaceNicConfig(const PciFunction &function, ConfigSpace &config);
 // The model's part of BAR0 memory, then the board's `mmio` overrides.
 void PlaceBarContents(const PciFunction &function, BarMemory &memory);
 // The VPD store of a function that HasVpd: `vpd_raw` as given, or built from the keywords.

@@ -2,14 +2,11 @@
 // list, the model's extended capabilities, and the board's raw overrides on top.
 #pragma once
 #include "Board/Board.h"
+#include "Devices/ConfigSpace.h"
 
-#include <array>
 #include <cstdint>
 
 namespace boardsim {
-
-inline constexpr uint32_t kConfigSpaceSize = 0x1000;
-using ConfigBytes = std::array<uint8_t, kConfigSpaceSize>;
 
 // Standard header offsets (PCI Local Bus Specification 3.0, 6.1).
 inline constexpr uint32_t kConfigVendorId = 0x00;
@@ -30,7 +27,7 @@ inline constexpr uint32_t kHostWindowFirst = 0xC0;
 inline constexpr uint32_t kHostWindowSize = 12;
 
 struct ConfigImage {
-  ConfigBytes bytes{};
+  ConfigSpace bytes;
   uint32_t vpdCapability = 0; // offset of the VPD capability, 0 when there is none
 };
 

@@ -21,6 +21,11 @@ bool TouchesHostWindow(uint16_t bdf, uint32_t offset, unsigned size) {
          kHostWindowFirst < offset + size;
 }
 
+// An aligned 32-bit access within the window reaches one of its registers whole.
+bool WholeHostRegister(uint16_t bdf, uint32_t offset, unsigned size) {
+  return size == 4 && offset % 4 == 0 && InHostWindow(bdf, offset);
+}
+
 // An access of `size` bytes that lies wholly within a function's configuration space and outside
 // the host window reaches the space's bytes directly; configuration space is little-endian, as
 // the host is.
@@ -70,8 +75,9 @@ bool SameDevice(const Bdf &a, const Bdf &b) {
   return a.bus == b.bus && a.device == b.device;
 }
 
-uint32_t Read32(const ConfigBytes &config, uint32_t at) {
-  return config[at] | config[at + 1] << 8 | config[at + 2] << 16 | uint32_t{config[at + 3]} << 24;
+uint32_t Read32(const ConfigSpace &config, uint32_t at) {
+  return config.Get(at) | config.Get(at + 1) << 8 | config.Get(at + 2) << 16 |
+         uint32_t{config.Get(at + 3)} << 24;
 }
 
 } // namespace
@@ -85,6 +91,8 @@ std::string BdfText(const Bdf &bdf) {
 PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWindow_(board.host) {
   const std::vector<uint32_t> bars = AssignBar0(board);
   functions_.reserve(board.pci.size());
+  byBdf_.reserve(board.pci.size());
+  withBar_.reserve(board.pci.size());
   for (size_t i = 0; i < board.pci.size(); ++i) {
     const PciFunction &described = board.pci[i];
     const uint16_t bdf = Bdf16(described.bdf);
@@ -98,15 +106,14 @@ PciSpace::PciSpace(const Board &board, std::function<uint64_t()> clock) : hostWi
     ConfigImage image = BuildConfigImage(described, bars[i], multiFunction);
     Function &function = functions_.emplace_back();
     function.bdf = described.bdf;
-    function.config = image.bytes;
+    function.config = std::move(image.bytes);
     if (image.vpdCapability != 0) {
       function.vpd.emplace(
           image.vpdCapability, VpdStore(described),
           VpdCapability::Timing{described.vpd_ready_after, described.vpd_ready_after_us, clock});
     }
     if (bars[i] != 0) {
-      function.bar = std::make_unique<BarMemory>();
-      PlaceBarContents(described, *function.bar);
+      PlaceBarContents(described, function.bar.emplace());
       withBar_.push_back(functions_.size() - 1);
     }
     byBdf_.emplace_back(bdf, functions_.size() - 1);
@@ -131,15 +138,18 @@ uint8_t PciSpace::ReadByte(uint16_t bdf, Function *function, uint32_t offset) co
     return hostWindow_.ReadByte(offset - kHostWindowFirst);
   if (function == nullptr || offset >= kConfigSpaceSize)
     return 0xFF;
-  return function->config[offset];
+  return function->config.Get(offset);
 }
 
 uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
   Function *function = Find(bdf);
   if (function && function->vpd)
-    function->vpd->BeforeRead(function->config.data(), offset, size);
-  if (function && Plain(bdf, offset, size))
-    return Load(function->config.data() + offset, size);
+    function->vpd->BeforeRead(function->config.Standard(), offset, size);
+  if (const uint8_t *at =
+          function && Plain(bdf, offset, size) ? function->config.Readable(offset, size) : nullptr)
+    return Load(at, size);
+  if (WholeHostRegister(bdf, offset, size))
+    return hostWindow_.ReadRegister(offset - kHostWindowFirst);
   uint64_t value = 0;
   for (unsigned i = 0; i < size; ++i) {
     value |= uint64_t{ReadByte(bdf, function, offset + i)} << (8 * i);
@@ -149,14 +159,17 @@ uint64_t PciSpace::Read(uint16_t bdf, uint32_t offset, unsigned size) {
 
 void PciSpace::Write(uint16_t bdf, uint32_t offset, unsigned size, uint64_t value) {
   Function *function = Find(bdf);
-  if (function && Plain(bdf, offset, size)) {
-    Store(function->config.data() + offset, size, value);
+  if (uint8_t *at = function && Plain(bdf, offset, size) ? function->config.Writable(offset, size)
+                                                         : nullptr) {
+    Store(at, size, value);
     function->commandWritten |= offset < kConfigCommand + 2 && kConfigCommand < offset + size;
+  } else if (WholeHostRegister(bdf, offset, size)) {
+    hostWindow_.WriteRegister(offset - kHostWindowFirst, static_cast<uint32_t>(value));
   } else {
     WriteBytes(bdf, function, offset, size, value);
   }
   if (function && function->vpd)
-    function->vpd->AfterWrite(function->config.data(), offset, size);
+    function->vpd->AfterWrite(function->config.Standard(), offset, size);
 }
 
 void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, unsigned size,
@@ -167,23 +180,30 @@ void PciSpace::WriteBytes(uint16_t bdf, Function *function, uint32_t offset, uns
     if (InHostWindow(bdf, at)) {
       hostWindow_.WriteByte(at - kHostWindowFirst, byte);
     } else if (function && at < kConfigSpaceSize) {
-      function->config[at] = byte;
+      function->config.Set(at, byte);
       function->commandWritten |= at == kConfigCommand || at == kConfigCommand + 1;
     }
   }
 }
 
-std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) const {
+std::optional<PciSpace::BarSlot> PciSpace::FindBarSlot(uint64_t address) const {
   for (size_t index : withBar_) {
     const Function &function = functions_[index];
-    if (!(function.config[kConfigCommand] & kCommandMemorySpace))
+    if (!(function.config.Get(kConfigCommand) & kCommandMemorySpace))
       continue;
     const uint64_t base = Read32(function.config, kConfigBar0) & ~0xFu;
     if (base != 0 && address >= base && address - base < kBarWindowSize) {
-      return BarHit{function.bar.get(), static_cast<uint32_t>(address - base)};
+      return BarSlot{index, static_cast<uint32_t>(address - base)};
     }
   }
   return std::nullopt;
+}
+
+std::optional<PciSpace::BarHit> PciSpace::FindBar(uint64_t address) {
+  const std::optional<BarSlot> slot = FindBarSlot(address);
+  if (!slot)
+    return std::nullopt;
+  return BarHit{&*functions_[slot->function].bar, slot->offset};
 }
 
 Json PciSpace::WrittenCommands() const {
@@ -191,8 +211,8 @@ Json PciSpace::WrittenCommands() const {
   for (const Function &function : functions_) {
     if (!function.commandWritten)
       continue;
-    commands[BdfText(function.bdf)] =
-        function.config[kConfigCommand] | function.config[kConfigCommand + 1] << 8;
+    AddMember(commands, BdfText(function.bdf),
+              function.config.Get(kConfigCommand) | function.config.Get(kConfigCommand + 1) << 8);
   }
   return commands;
 }

@@ -45,7 +45,8 @@ public:
     BarMemory *memory;
     uint32_t offset;
   };
-  std::optional<BarHit> FindBar(uint64_t address) const;
+  std::optional<BarHit> FindBar(uint64_t address);
+  bool InBar(uint64_t address) const { return FindBarSlot(address).has_value(); }
 
   const HostWindow &hostWindow() const { return hostWindow_; }
   // final.pci_command: bdf -> command register, for every function whose command was written.
@@ -54,12 +55,17 @@ public:
 private:
   struct Function {
     Bdf bdf;
-    ConfigBytes config;
+    ConfigSpace config;
     std::optional<VpdCapability> vpd;
-    std::unique_ptr<BarMemory> bar; // for functions that have a BAR0
+    std::optional<BarMemory> bar; // for functions that have a BAR0
     bool commandWritten = false;
   };
   Function *Find(uint16_t bdf);
+  struct BarSlot {
+    size_t function; // index into functions_
+    uint32_t offset;
+  };
+  std::optional<BarSlot> FindBarSlot(uint64_t address) const;
   uint8_t ReadByte(uint16_t bdf, Function *function, uint32_t offset) const;
   void WriteBytes(uint16_t bdf, Function *function, uint32_t offset, unsigned size, uint64_t value);
 

@@ -50,8 +50,8 @@ void PostCodes::DisplayWrite() {
 }
 
 Json PostCodes::Port80() const {
-  Json values = Json::array();
   const uint64_t first = port80Writes_ > kKept ? port80Writes_ - kKept : 0;
+  Json values = ArrayWithRoom(port80Writes_ - first);
   for (uint64_t i = first; i < port80Writes_; ++i)
     values.push_back(port80_[i % kKept]);
   return values;

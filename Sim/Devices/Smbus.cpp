@@ -54,8 +54,8 @@ Json SmbusHost::Registers() const {
   for (const Device &device : devices_) {
     Json registers = ObjectWithRoom(device.registers.size());
     for (const auto &[command, value] : device.registers)
-      registers[std::to_string(command)] = value;
-    all[std::to_string(device.address)] = std::move(registers);
+      AddMember(registers, std::to_string(command), value);
+    AddMember(all, std::to_string(device.address), std::move(registers)); // one per address
   }
   return all;
 }

@@ -28,8 +28,8 @@ public:
   VpdCapability(uint32_t offset, std::vector<uint8_t> store, Timing timing);
 
   uint32_t offset() const { return offset_; }
-  // Config space calls these around an access of [first, first + size) to `config`, the function's
-  // 4 KiB configuration bytes.
+  // Config space calls these around an access of [first, first + size) of the function; `config`
+  // is its standard configuration space (256 bytes), where the capability lies.
   void BeforeRead(uint8_t *config, uint32_t first, uint32_t size);
   void AfterWrite(const uint8_t *config, uint32_t first, uint32_t size);
 

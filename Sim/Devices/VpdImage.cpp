@@ -18,10 +18,12 @@ void PutLargeResourceHeader(std::vector<uint8_t> &out, uint8_t tag, size_t lengt
 std::vector<uint8_t> BuildVpdImage(std::string_view identifier,
                                    const std::vector<VpdKeyword> &keywords) {
   std::vector<uint8_t> out;
+  out.reserve(kVpdImageSize);
   PutLargeResourceHeader(out, kVpdIdentifierStringTag, identifier.size());
   out.insert(out.end(), identifier.begin(), identifier.end());
 
   std::vector<uint8_t> fields;
+  fields.reserve(kVpdImageSize);
   for (const VpdKeyword &keyword : keywords) {
     const size_t length = std::min(keyword.value.size(), kMaxKeywordValue);
     fields.push_back(keyword.keyword.size() > 0 ? keyword.keyword[0] : ' ');

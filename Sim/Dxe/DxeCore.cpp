@@ -36,8 +36,8 @@ void DxeCore::Start() {
     InstallPlatformProtocol("SETUP_ITEM_PROTOCOL");
 }
 
-void DxeCore::ProvideInterface(const std::string &name, void *interface) {
-  interfaces_[name] = interface;
+void DxeCore::ProvideInterface(std::string_view name, void *interface) {
+  interfaces_.insert_or_assign(std::string(name), interface);
 }
 
 void DxeCore::AddConfigurationTable(const EFI_GUID &guid, void *table) {
@@ -67,17 +67,19 @@ void DxeCore::StartImage(ImageInstance &image) {
 
 // An interface the simulator models, or (for a known protocol without a model) an empty
 // interface of its own, so that installations and notifications still happen.
-void DxeCore::InstallPlatformProtocol(const std::string &name) {
+void DxeCore::InstallPlatformProtocol(std::string_view name) {
   auto guid = GuidFromText(name);
   if (!guid) {
-    sim_.Fault("no protocol named " + name);
+    sim_.Fault("no protocol named " + std::string(name));
     return;
   }
-  void *&interface = interfaces_[name];
-  if (!interface)
-    interface = sim_.memory().Allocate(Space::Platform, 64);
+  auto model = interfaces_.find(name);
+  if (model == interfaces_.end())
+    model = interfaces_.emplace(name, nullptr).first;
+  if (!model->second)
+    model->second = sim_.memory().Allocate(Space::Platform, 64);
   EFI_HANDLE handle = nullptr;
-  protocols_.Install(&handle, *guid, interface);
+  protocols_.Install(&handle, *guid, model->second);
 }
 
 void *DxeCore::Locate(const EFI_GUID &guid) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace boardsim {
 
@@ -31,13 +32,13 @@ public:
   DxeEvents &events() { return events_; }
 
   // A platform interface that a boot step may install by name.
-  void ProvideInterface(const std::string &name, void *interface);
+  void ProvideInterface(std::string_view name, void *interface);
   void AddConfigurationTable(const EFI_GUID &guid, void *table);
   // Runs a driver's entry point; an error return unloads the image, as the DXE core does.
   void StartImage(ImageInstance &image);
 
   // Boot-script steps.
-  void InstallPlatformProtocol(const std::string &name);
+  void InstallPlatformProtocol(std::string_view name);
   void CallBoardInfo(const BootStep &step);
   void SignalReadyToBoot();
 
@@ -56,7 +57,7 @@ private:
   EFI_BOOT_SERVICES *bootServices_ = nullptr;
   EFI_RUNTIME_SERVICES *runtimeServices_ = nullptr;
   EFI_CONFIGURATION_TABLE *configurationTable_ = nullptr;
-  std::map<std::string, void *> interfaces_;
+  std::map<std::string, void *, std::less<>> interfaces_; // found by any string view
 };
 
 } // namespace boardsim

@@ -7,16 +7,28 @@
 #include <algorithm>
 
 namespace boardsim {
+
+// Room for what a boot installs, so that installations rarely move the lists.
 ProtocolDatabase::ProtocolDatabase(Simulator &sim, const char *where, DxeEvents *events)
-    : sim_(sim), where_(where), events_(events) {}
+    : sim_(sim), where_(where), events_(events) {
+  handles_.reserve(16);
+  interfaces_.reserve(16);
+}
 
 ProtocolDatabase::~ProtocolDatabase() = default;
 
-ProtocolDatabase::HandleEntry *ProtocolDatabase::Find(EFI_HANDLE handle) {
-  for (auto &entry : handles_)
+const ProtocolDatabase::HandleEntry *ProtocolDatabase::Find(EFI_HANDLE handle) const {
+  for (const auto &entry : handles_)
     if (entry.get() == handle)
       return entry.get();
   return nullptr;
+}
+
+std::vector<ProtocolDatabase::Interface>::iterator
+ProtocolDatabase::InterfaceOn(const HandleEntry *handle, const EFI_GUID &guid) {
+  return std::find_if(interfaces_.begin(), interfaces_.end(), [&](const Interface &i) {
+    return i.handle == handle && SameGuid(i.guid, guid);
+  });
 }
 
 void ProtocolDatabase::TraceInstall(const char *ev, const EFI_GUID &guid) {
@@ -26,20 +38,17 @@ void ProtocolDatabase::TraceInstall(const char *ev, const EFI_GUID &guid) {
 Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void *interface) {
   if (!handle)
     return EFI_INVALID_PARAMETER;
-  HandleEntry *entry = nullptr;
+  const HandleEntry *entry = nullptr;
   if (*handle) {
     entry = Find(*handle);
-    if (!entry)
+    if (!entry || InterfaceOn(entry, guid) != interfaces_.end())
       return EFI_INVALID_PARAMETER;
-    for (const Interface &i : entry->interfaces)
-      if (SameGuid(i.guid, guid))
-        return EFI_INVALID_PARAMETER;
   } else {
-    handles_.push_back(std::make_unique<HandleEntry>());
-    entry = handles_.back().get();
-    *handle = entry;
+    HandleEntry *created = handles_.emplace_back(std::make_unique<HandleEntry>()).get();
+    *handle = created;
+    entry = created;
   }
-  entry->interfaces.push_back({guid, interface, ++serial_});
+  interfaces_.push_back({entry, guid, interface, ++serial_});
   TraceInstall("protocol_install", guid);
   Announce(guid, serial_);
   return EFI_SUCCESS;
@@ -47,11 +56,11 @@ Status ProtocolDatabase::Install(EFI_HANDLE *handle, const EFI_GUID &guid, void 
 
 Status ProtocolDatabase::Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void *oldInterface,
                                    void *newInterface) {
-  HandleEntry *entry = Find(handle);
+  const HandleEntry *entry = Find(handle);
   if (!entry)
     return EFI_INVALID_PARAMETER;
-  for (Interface &i : entry->interfaces) {
-    if (!SameGuid(i.guid, guid) || i.pointer != oldInterface)
+  for (Interface &i : interfaces_) {
+    if (i.handle != entry || !SameGuid(i.guid, guid) || i.pointer != oldInterface)
       continue;
     i.pointer = newInterface;
     i.serial = ++serial_;
@@ -64,16 +73,15 @@ Status ProtocolDatabase::Reinstall(EFI_HANDLE handle, const EFI_GUID &guid, void
 }
 
 Status ProtocolDatabase::Uninstall(EFI_HANDLE handle, const EFI_GUID &guid, void *interface) {
-  HandleEntry *entry = Find(handle);
+  const HandleEntry *entry = Find(handle);
   if (!entry)
     return EFI_INVALID_PARAMETER;
-  auto &list = entry->interfaces;
-  auto it = std::find_if(list.begin(), list.end(), [&](const Interface &i) {
-    return SameGuid(i.guid, guid) && i.pointer == interface;
+  auto it = std::find_if(interfaces_.begin(), interfaces_.end(), [&](const Interface &i) {
+    return i.handle == entry && SameGuid(i.guid, guid) && i.pointer == interface;
   });
-  if (it == list.end())
+  if (it == interfaces_.end())
     return EFI_NOT_FOUND;
-  list.erase(it);
+  interfaces_.erase(it);
   TraceInstall("protocol_uninstall", guid);
   return EFI_SUCCESS;
 }
@@ -82,15 +90,14 @@ Status ProtocolDatabase::Handle(EFI_HANDLE handle, const EFI_GUID &guid, void **
   if (!interface)
     return EFI_INVALID_PARAMETER;
   *interface = nullptr;
-  HandleEntry *entry = Find(handle);
+  const HandleEntry *entry = Find(handle);
   if (!entry)
     return EFI_UNSUPPORTED;
-  for (const Interface &i : entry->interfaces)
-    if (SameGuid(i.guid, guid)) {
-      *interface = i.pointer;
-      return EFI_SUCCESS;
-    }
-  return EFI_UNSUPPORTED;
+  auto found = InterfaceOn(entry, guid);
+  if (found == interfaces_.end())
+    return EFI_UNSUPPORTED;
+  *interface = found->pointer;
+  return EFI_SUCCESS;
 }
 
 // Without a registration key: the first interface in installation order. With one: the next
@@ -108,13 +115,12 @@ Status ProtocolDatabase::Locate(const EFI_GUID &guid, void *registration, void *
       return EFI_NOT_FOUND;
   }
   const Interface *best = nullptr;
-  for (const auto &entry : handles_)
-    for (const Interface &i : entry->interfaces) {
-      if (!SameGuid(i.guid, guid) || (key && i.serial <= key->after))
-        continue;
-      if (!best || i.serial < best->serial)
-        best = &i;
-    }
+  for (const Interface &i : interfaces_) {
+    if (!SameGuid(i.guid, guid) || (key && i.serial <= key->after))
+      continue;
+    if (!best || i.serial < best->serial)
+      best = &i;
+  }
   if (!best)
     return EFI_NOT_FOUND;
   if (key)
@@ -126,8 +132,8 @@ Status ProtocolDatabase::Locate(const EFI_GUID &guid, void *registration, void *
 std::vector<EFI_HANDLE> ProtocolDatabase::HandlesWith(const EFI_GUID &guid) const {
   std::vector<EFI_HANDLE> result;
   for (const auto &entry : handles_)
-    for (const Interface &i : entry->interfaces)
-      if (SameGuid(i.guid, guid))
+    for (const Interface &i : interfaces_)
+      if (i.handle == entry.get() && SameGuid(i.guid, guid))
         result.push_back(entry.get());
   return result;
 }

@@ -35,20 +35,22 @@ public:
   const char *Where() const { return where_; }
 
 private:
+  // What an EFI_HANDLE points at: its address is the handle.
+  struct HandleEntry {};
   struct Interface {
+    const HandleEntry *handle;
     EFI_GUID guid;
     void *pointer;
     uint64_t serial; // installation order
-  };
-  struct HandleEntry {
-    std::vector<Interface> interfaces;
   };
   struct Registration {
     EFI_GUID guid;
     EFI_EVENT event;
     uint64_t after; // serial of the last installation the key has returned or skipped
   };
-  HandleEntry *Find(EFI_HANDLE handle);
+  const HandleEntry *Find(EFI_HANDLE handle) const;
+  // The interface of `guid` on `handle`, or interfaces_.end().
+  std::vector<Interface>::iterator InterfaceOn(const HandleEntry *handle, const EFI_GUID &guid);
   void Announce(const EFI_GUID &guid, uint64_t serial);
   void TraceInstall(const char *ev, const EFI_GUID &guid);
 
@@ -56,7 +58,8 @@ private:
   const char *where_;
   DxeEvents *events_;
   uint64_t serial_ = 0;
-  std::vector<std::unique_ptr<HandleEntry>> handles_;
+  std::vector<std::unique_ptr<HandleEntry>> handles_; // in creation order
+  std::vector<Interface> interfaces_;                 // of every handle
   std::vector<std::unique_ptr<Registration>> registrations_;
 };
 

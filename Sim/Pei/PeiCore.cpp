@@ -22,7 +22,7 @@ struct PeiCore::State {
   EFI_PEI_SERVICES *services = nullptr;
   // The location a PEIM's GetPeiServicesTablePointer reads (on IA32, just below the IDT).
   const EFI_PEI_SERVICES **servicesPointer = nullptr;
-  std::map<std::string, void *> models;
+  PlatformPpiMap models;
 };
 
 PeiCore::PeiCore(Simulator &sim) : sim_(sim), state_(std::make_unique<State>(sim)) {
@@ -45,7 +45,7 @@ const void *PeiCore::ServicesTablePointer() const {
 PpiDatabase &PeiCore::ppis() {
   return state_->ppis;
 }
-const std::map<std::string, void *> &PeiCore::PlatformPpiModels() const {
+const PlatformPpiMap &PeiCore::PlatformPpiModels() const {
   return state_->models;
 }
 
@@ -63,11 +63,11 @@ void PeiCore::Start() {
 }
 
 // Each installation gets a descriptor of its own in platform memory, as a PEIM's would be.
-void PeiCore::InstallPlatformPpi(const std::string &name) {
+void PeiCore::InstallPlatformPpi(std::string_view name) {
   auto guid = GuidFromText(name);
   auto model = state_->models.find(name);
   if (!guid || model == state_->models.end()) {
-    sim_.Fault("no PPI model named " + name);
+    sim_.Fault("no PPI model named " + std::string(name));
     return;
   }
   Memory &memory = sim_.memory();

@@ -2,10 +2,10 @@
 // pool, and models of the platform PPIs the board's PEI modules meet.
 #pragma once
 #include "Board/Board.h"
+#include "Pei/PlatformPpis.h"
 
-#include <map>
 #include <memory>
-#include <string>
+#include <string_view>
 
 namespace boardsim {
 
@@ -24,9 +24,9 @@ public:
   const void *ServicesTablePointer() const;
   PpiDatabase &ppis();
   // The platform PPI models by name (host layout), for the image engine's IA32 twins.
-  const std::map<std::string, void *> &PlatformPpiModels() const;
+  const PlatformPpiMap &PlatformPpiModels() const;
   // Boot-script steps.
-  void InstallPlatformPpi(const std::string &name);
+  void InstallPlatformPpi(std::string_view name);
   void Dispatch(ImageInstance &image);
   void CallBoardInfoPpi(const BootStep &step);
 

@@ -124,7 +124,7 @@ template <typename T> T *Make(Simulator &sim) {
 
 } // namespace
 
-std::map<std::string, void *> BuildPlatformPpis(Simulator &sim) {
+PlatformPpiMap BuildPlatformPpis(Simulator &sim) {
   auto *pcd = Make<PCD_PPI>(sim);
   FillPcdTable<kPcdPpi>(*pcd);
 

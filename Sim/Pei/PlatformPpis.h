@@ -4,13 +4,15 @@
 #include <Base.h>
 
 #include <map>
-#include <string>
+#include <string_view>
 
 namespace boardsim {
 
 class Simulator;
 
-// PPI name -> interface, each allocated in platform memory.
-std::map<std::string, void *> BuildPlatformPpis(Simulator &sim);
+// PPI name -> interface, each allocated in platform memory. The names are the literals the
+// models are built under, so the table holds views of them.
+using PlatformPpiMap = std::map<std::string_view, void *, std::less<>>;
+PlatformPpiMap BuildPlatformPpis(Simulator &sim);
 
 } // namespace boardsim

@@ -12,17 +12,16 @@ uint64_t Mask(uint64_t value, unsigned width) {
 
 } // namespace
 
-PcdDatabase::PcdDatabase(Simulator &sim, const BoardPcd &initial) : sim_(sim) {
-  for (const PcdTokenInfo &token : kPcdTokenTable)
-    widths_[token.number] = token.width;
-  for (auto [token, value] : initial.values)
-    values_[token] = value;
-}
+PcdDatabase::PcdDatabase(Simulator &sim, const BoardPcd &initial)
+    : sim_(sim), values_(initial.values.begin(), initial.values.end()) {}
 
 // A token the platform table does not list takes the width of its first access.
 unsigned PcdDatabase::WidthOf(uint64_t token, unsigned accessWidth) {
-  auto [it, added] = widths_.emplace(token, accessWidth);
-  return it->second;
+  const PcdTokenInfo *listed =
+      token <= UINT32_MAX ? FindPcdToken(static_cast<uint32_t>(token)) : nullptr;
+  if (listed)
+    return listed->width;
+  return unlistedWidths_.emplace(token, accessWidth).first->second;
 }
 
 uint64_t PcdDatabase::Get(uint64_t token, unsigned width) {
@@ -58,7 +57,7 @@ void PcdDatabase::Poke(uint64_t token, uint64_t value) {
 Json PcdDatabase::Final() const {
   Json pcd = ObjectWithRoom(values_.size());
   for (auto [token, value] : values_)
-    pcd[std::to_string(token)] = value;
+    AddMember(pcd, std::to_string(token), value);
   return pcd;
 }
 

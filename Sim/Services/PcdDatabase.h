@@ -29,7 +29,8 @@ private:
   unsigned WidthOf(uint64_t token, unsigned accessWidth);
   Simulator &sim_;
   std::map<uint64_t, uint64_t> values_;
-  std::map<uint64_t, unsigned> widths_;
+  // Widths of the tokens the platform table does not list, as their first access set them.
+  std::map<uint64_t, unsigned> unlistedWidths_;
 };
 
 } // namespace boardsim

@@ -174,21 +174,21 @@ Status SmmCore::Communicate(void *buffer, uint64_t *size) {
 void SmmCore::FillFinal(Json &final) const {
   uint64_t recordAddress = sim_.pcd().Peek(PcdS3LibPrivateData);
   TarnS3LibPrivateData record{};
-  Json &s3Record = final["s3_record"]; // null unless the record can be read
+  Json &s3Record = AddMember(final, "s3_record"); // null unless the record can be read
   if (recordAddress && ReadRam(sim_, recordAddress, record)) {
     s3Record = ObjectWithRoom(4);
-    s3Record["address"] = recordAddress;
-    s3Record["locked"] = record.Locked;
-    s3Record["closed"] = record.Closed;
-    s3Record["table_base"] = record.TableBase;
+    AddMember(s3Record, "address", recordAddress);
+    AddMember(s3Record, "locked", record.Locked);
+    AddMember(s3Record, "closed", record.Closed);
+    AddMember(s3Record, "table_base", record.TableBase);
   }
 
-  Json &s3Table = final["s3_table"]; // null until a table was built
+  Json &s3Table = AddMember(final, "s3_table"); // null until a table was built
   if (const auto &table = state_->s3Table) {
     s3Table = ObjectWithRoom(3);
-    s3Table["address"] = table->address;
-    s3Table["freed"] = table->freed;
-    Json &endMark = s3Table["end_mark"];
+    AddMember(s3Table, "address", table->address);
+    AddMember(s3Table, "freed", table->freed);
+    Json &endMark = AddMember(s3Table, "end_mark");
     uint16_t mark = 0;
     if (table->endMarkAtFree)
       endMark = *table->endMarkAtFree;
@@ -209,7 +209,7 @@ void SmmCore::FillFinal(Json &final) const {
     }
   }
   if (!interface) {
-    final["heap_list"] = nullptr;
+    AddMember(final, "heap_list");
     return;
   }
   Json list = Json::array();
@@ -220,11 +220,11 @@ void SmmCore::FillFinal(Json &final) const {
       break;
     auto *node = reinterpret_cast<SMM_HEAP_NODE *>(link);
     Json &entry = list.emplace_back(ObjectWithRoom(2));
-    entry["handle"] = node->Header.Handle;
-    entry["size"] = node->Header.Size;
+    AddMember(entry, "handle", node->Header.Handle);
+    AddMember(entry, "size", node->Header.Size);
     link = link->ForwardLink;
   }
-  final["heap_list"] = std::move(list);
+  AddMember(final, "heap_list", std::move(list));
 }
 
 } // namespace boardsim

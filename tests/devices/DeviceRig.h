@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace boardsim::test {
@@ -37,8 +38,9 @@ inline PciFunction Nic(Bdf bdf, NicModel model, uint16_t vendor, uint16_t device
 
 class Rig {
 public:
-  explicit Rig(const Board &board, bool trace = true)
-      : sim(board, SimOptions{.captureTrace = trace}) {}
+  // The simulator keeps the board it is handed.
+  explicit Rig(Board board, bool trace = true)
+      : sim(std::move(board), SimOptions{.captureTrace = trace}) {}
 
   Machine &m() { return sim.machine(); }
 

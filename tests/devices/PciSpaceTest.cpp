@@ -165,6 +165,26 @@ TEST(PciSpace, OverridesComeLastAndCommandWritesAreReported) {
   EXPECT_EQ(commands, (Json{{"00:01.0", 0x07}, {"01:00.0", 0x0146}}));
 }
 
+// The extended space (0x100-0xFFF) is held apart from the standard space: it reads zero until
+// written, accesses across 0x100 join the two, and the space still ends at 0x1000.
+TEST(PciSpace, ExtendedSpaceReadsZeroUntilWrittenAndJoinsTheStandardSpace) {
+  Board board = TopologyBoard();
+  board.pci[1].config = {{0xFF, 0xAB}, {0x100, 0xCD}};
+  Rig rig(board);
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kFn1, 0x100), 64), 0u);
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kFn0, 0xFE), 32), 0x00CDAB00u) << "overrides on both sides";
+
+  rig.m().MmioWrite(Ecam(kFn1, 0xFC), 64, 0x1122334455667788);
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kFn1, 0xFC), 64), 0x1122334455667788u);
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kFn1, 0x100), 32), 0x11223344u);
+  EXPECT_EQ(rig.PortConfigRead(kFn1, 0xFC, 32), 0x55667788u);
+
+  rig.m().MmioWrite(Ecam(kFn1, 0xFFE), 16, 0xBEEF);
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kFn1, 0xFFC), 64), 0xFFFFFFFFBEEF0000u)
+      << "bytes past the space read all ones";
+  EXPECT_EQ(rig.m().MmioRead(Ecam(kCapable, 0x100), 32), 0u) << "each function has its own";
+}
+
 TEST(PciSpace, TracingOffRecordsNothing) {
   Rig rig(TopologyBoard(), /*trace=*/false);
   rig.m().MmioWrite(Ecam(kFn0, 0x40), 32, 1);
