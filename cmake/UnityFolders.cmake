@@ -12,7 +12,7 @@ function(boardfw_unity_by_folder target)
     get_filename_component(path ${source} ABSOLUTE BASE_DIR ${source_dir})
     get_filename_component(folder ${path} DIRECTORY)
     file(RELATIVE_PATH group ${CMAKE_SOURCE_DIR} ${folder})
-    set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES
+    set_source_files_properties(${path} TARGET_DIRECTORY ${target} PROPERTIES
                                 UNITY_GROUP "${group}")
   endforeach()
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_MODE GROUP)

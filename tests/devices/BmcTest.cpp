@@ -1,13 +1,13 @@
 // The BMC behind the transport PPI: when it answers, how a not-ready request ends, and how the
 // response is capped by the caller's buffer.
 #include "DeviceRig.h"
+#include "Devices/DeviceStatus.h"
 
 #include <array>
 
 namespace boardsim::test {
 namespace {
 
-constexpr Status kDeviceError = (1ULL << 63) | 7;
 constexpr uint8_t kRequest[] = {0x05, 0xE2, 0x01, 0x00};
 
 struct Answer {

@@ -1,10 +1,9 @@
 // The host SMBus: byte registers of the devices on it, and devices that are absent or fail.
 #include "DeviceRig.h"
+#include "Devices/DeviceStatus.h"
 
 namespace boardsim::test {
 namespace {
-
-constexpr Status kDeviceError = (1ULL << 63) | 7;
 
 SmbusDevice Device(uint8_t address, std::map<uint8_t, uint8_t> regs = {}) {
   SmbusDevice device;

@@ -10,10 +10,6 @@ extern "C" EFI_STATUS EFIAPI _ModuleEntryPoint(EFI_HANDLE ImageHandle,
 
 namespace {
 
-bool SameGuid(const EFI_GUID *A, const EFI_GUID &B) {
-  return A != nullptr && std::memcmp(A, &B, sizeof(EFI_GUID)) == 0;
-}
-
 class EntryPointTest : public DriverTest {
 protected:
   // Through the entry glue, as the dispatcher starts the image.

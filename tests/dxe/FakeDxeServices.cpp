@@ -16,10 +16,6 @@ EFI_BOOT_SERVICES gFakeBootServices;
 EFI_RUNTIME_SERVICES gFakeRuntimeServices;
 EFI_SYSTEM_TABLE gFakeSystemTable;
 
-bool SameGuid(const EFI_GUID *A, const EFI_GUID &B) {
-  return A != nullptr && std::memcmp(A, &B, sizeof(EFI_GUID)) == 0;
-}
-
 // Logs the call and returns the status a test chose for it, or EFI_SUCCESS.
 EFI_STATUS Enter(const char *Service) {
   Dxe().Calls.push_back(Service);
@@ -176,4 +172,8 @@ void ResetDxe() {
   gST = &gFakeSystemTable;
   gBS = &gFakeBootServices;
   gRT = &gFakeRuntimeServices;
+}
+
+bool SameGuid(const EFI_GUID *A, const EFI_GUID &B) {
+  return A != nullptr && std::memcmp(A, &B, sizeof(EFI_GUID)) == 0;
 }

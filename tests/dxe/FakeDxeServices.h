@@ -55,3 +55,6 @@ struct FakeDxe {
 FakeDxe &Dxe();
 // Fresh records, and gBS/gRT/gST pointing at the fakes.
 void ResetDxe();
+
+// Whether a GUID pointer a driver passed names GUID `B`.
+bool SameGuid(const EFI_GUID *A, const EFI_GUID &B);

@@ -12,8 +12,8 @@
 namespace boardsim::testing {
 namespace {
 
-constexpr uint64_t kPage = 4096;
-constexpr uint64_t kStackSize = 4 * kPage;
+constexpr uint64_t kStackPage = 4096;
+constexpr uint64_t kStackSize = 4 * kStackPage;
 constexpr uint8_t kFill = 0x5A; // what ImageEngine::Load fills a stack with
 
 struct FreeDeleter {
@@ -23,7 +23,7 @@ struct FreeDeleter {
 // A page-aligned stack, all fill.
 class Stack : public ::testing::Test {
 protected:
-  Stack() : stack_(static_cast<uint8_t *>(std::aligned_alloc(kPage, kStackSize))) {
+  Stack() : stack_(static_cast<uint8_t *>(std::aligned_alloc(kStackPage, kStackSize))) {
     std::memset(stack_.get(), kFill, kStackSize);
   }
   uint8_t &At(uint64_t offset) { return stack_.get()[offset]; }
@@ -61,8 +61,8 @@ TEST_P(StackWrittenAt, AByteWrittenWithTheFillValueLooksUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, StackWrittenAt,
-                         ::testing::Values(0, 1, 7, 8, kPage - 1, kPage, kPage + 1, 2 * kPage + 9,
-                                           kStackSize - 8, kStackSize - 1));
+                         ::testing::Values(0, 1, 7, 8, kStackPage - 1, kStackPage, kStackPage + 1,
+                                           2 * kStackPage + 9, kStackSize - 8, kStackSize - 1));
 
 } // namespace
 } // namespace boardsim::testing
