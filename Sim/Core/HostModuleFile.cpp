@@ -57,12 +57,16 @@ void HostModuleFile::Refuse(const std::string &problem) const {
 }
 
 HostModuleFile::HostModuleFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
+  std::ifstream in(path_, std::ios::binary | std::ios::ate);
   if (!in)
     throw std::runtime_error("module image " + path_ +
                              " not found; build the project first, or point BOARDSIM_MODULE_DIR "
                              "at the folder that holds the module .so files");
-  file_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // One read of the whole file: every boot of a fresh process loads the three modules.
+  file_.resize(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  if (!in.read(file_.data(), static_cast<std::streamsize>(file_.size())))
+    Refuse("it could not be read");
   ReadSegments();
   ReadDynamic();
 }

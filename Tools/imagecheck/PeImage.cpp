@@ -248,11 +248,17 @@ PeImage ParsePeImage(std::span<const std::uint8_t> bytes) {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     throw std::runtime_error("cannot open " + path.string());
   }
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()))) {
+    throw std::runtime_error("cannot read " + path.string());
+  }
+  return bytes;
 }
 
 const char *MachineName(std::uint16_t machine) {
