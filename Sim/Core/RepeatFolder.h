@@ -8,7 +8,6 @@
 #include <array>
 #include <deque>
 #include <nlohmann/json.hpp>
-#include <string>
 #include <vector>
 
 namespace boardsim {
@@ -29,13 +28,13 @@ public:
 private:
   void EndFold(std::vector<Json> &out);
 
-  std::deque<std::string> recent_;           // keys of the last kMaxPeriod events recorded
+  std::deque<Json> recent_;                  // the last kMaxPeriod events recorded
   std::array<size_t, kMaxPeriod> matches_{}; // per period: events in a row that repeat
-  std::vector<std::string> block_; // the repeated block while folding (empty: not folding)
-  size_t position_ = 0;            // the block's next expected event
-  uint64_t times_ = 0;             // whole blocks left out
-  std::vector<Json> partial_;      // events of a block begun but not completed
-  Json last_;                      // the last event left out
+  std::vector<Json> block_;   // the repeated block while folding (empty: not folding)
+  size_t position_ = 0;       // the block's next expected event
+  uint64_t times_ = 0;        // whole blocks left out
+  std::vector<Json> partial_; // events of a block begun but not completed
+  Json last_;                 // the last event of the last whole block left out
 };
 
 } // namespace boardsim

@@ -8,39 +8,39 @@ const char *PhaseName(Phase phase) {
 }
 
 Json Trace::Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image) {
-  Json event;
-  event["seq"] = seq_;
-  event["t_us"] = tUs;
-  event["phase"] = PhaseName(phase);
-  event["image"] = image;
-  event["ev"] = ev;
+  // Room for the header and the few fields most events have, so that filling grows nothing.
+  Json event = ObjectWithRoom(8);
+  AddMember(event, "seq", seq_);
+  AddMember(event, "t_us", tUs);
+  AddMember(event, "phase", PhaseName(phase));
+  AddMember(event, "image", image);
+  AddMember(event, "ev", ev);
   return event;
 }
 
 void Trace::Record(Json event) {
   if (listener_)
     listener_(event);
-  std::vector<Json> ready;
-  folder_.Push(std::move(event), ready);
-  Write(ready);
+  folder_.Push(std::move(event), ready_);
+  Write();
 }
 
 void Trace::Finish() {
-  std::vector<Json> ready;
-  folder_.Finish(ready);
-  Write(ready);
+  folder_.Finish(ready_);
+  Write();
 }
 
 // Each line reaches the file before the run goes on, so a run that is killed or crashes leaves
 // every event up to that point on disk.
-void Trace::Write(std::vector<Json> &ready) {
-  for (Json &event : ready) {
+void Trace::Write() {
+  for (Json &event : ready_) {
     event["seq"] = seq_++;
     if (stream_)
       *stream_ << event.dump() << '\n' << std::flush;
     if (capture_)
       events_.push_back(std::move(event));
   }
+  ready_.clear();
 }
 
 Json ObjectWithRoom(size_t members) {

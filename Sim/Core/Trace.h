@@ -49,7 +49,8 @@ public:
 
 private:
   Json Header(std::string_view ev, uint64_t tUs, Phase phase, std::string_view image);
-  void Write(std::vector<Json> &ready);
+  // Numbers and writes what folding let through (kept between events for its room).
+  void Write();
 
   bool capture_ = false;
   std::ostream *stream_ = nullptr;
@@ -57,6 +58,7 @@ private:
   uint64_t seq_ = 0;
   std::vector<Json> events_;
   RepeatFolder folder_;
+  std::vector<Json> ready_;
 };
 
 // An empty object with room for `members` members. The members of an ordered_json object sit in
