@@ -13,6 +13,9 @@ EFI_EVENT mTarnS3ReadyToLockEvent = nullptr;
 EFI_EVENT mTarnS3CloseTableEvent = nullptr;
 UINT64 mPciExpressWindowBase = 0;
 UINT32 mPciExpressWindowSize = 0;
+BOOLEAN mReadyToLockEventClosed = FALSE;
+BOOLEAN mCloseTableEventClosed = FALSE;
+BOOLEAN mCloseTableRan = FALSE;
 
 namespace {
 
@@ -31,12 +34,6 @@ constexpr UINT32 CLOSE_TABLE_EVENT_ERROR = 0x90915;
 constexpr UINT32 CLOSE_READY_TO_LOCK_EVENT_ERROR = 0x90941;
 constexpr UINT32 CLOSE_CLOSE_TABLE_EVENT_ERROR = 0x90946;
 
-// Set when an event's own callback closed it, so that a teardown does not close it again.
-BOOLEAN mReadyToLockEventClosed;
-BOOLEAN mCloseTableEventClosed;
-// Set when the close-table work has run: it frees the table and sends the hand-over, so it must
-// not run twice, even when closing its event failed and ready-to-boot is signalled again.
-BOOLEAN mCloseTableRan;
 // The record this image created and published; NULL in an image that adopted another's.
 TarnS3LibPrivateData *mOwnRecord;
 

@@ -12,6 +12,12 @@ extern EFI_EVENT mTarnS3CloseTableEvent;
 // Taken from MSR 0xC0010058 at set-up when the window is enabled there.
 extern UINT64 mPciExpressWindowBase;
 extern UINT32 mPciExpressWindowSize;
+// Set when an event's own callback closed it, so that a teardown does not close it again.
+extern BOOLEAN mReadyToLockEventClosed;
+extern BOOLEAN mCloseTableEventClosed;
+// Set when the close-table work has run: it frees the table and sends the hand-over, so it must
+// not run twice, even when closing its event failed and ready-to-boot is signalled again.
+extern BOOLEAN mCloseTableRan;
 
 EFI_STATUS S3SaveLibSetup(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
 VOID EFIAPI OnReadyToLock(EFI_EVENT Event, VOID *Context);

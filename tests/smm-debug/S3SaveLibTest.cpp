@@ -72,6 +72,8 @@ protected:
 
   void SetUp() override {
     SmmServiceDoubles::Reset();
+    // Each test is a freshly loaded image, whose flags start cleared.
+    mReadyToLockEventClosed = mCloseTableEventClosed = mCloseTableRan = FALSE;
     PcdValues.clear();
     ClosedEvents.clear();
     EventsCreated = 0;
