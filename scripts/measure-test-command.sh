@@ -31,25 +31,29 @@ echo "measuring scripts/test-all.sh at $(git -C "$work/src" log --oneline -1)"
 (while sleep 5; do cut -d' ' -f1 /proc/loadavg; done) >"$work/load" &
 sampler=$!
 
-# Each command of test-all.sh is traced with the time it starts.
+# Each command of test-all.sh is traced with the time it starts; `times` after it gives the
+# processor time of every process it started and waited for.
 status=0
 (
   cd "$work/src"
   unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
   export CCACHE_DISABLE=1
-  TRACE="$work/trace" CPU="$work/cpu" bash -c 'trap "times >\"\$CPU\"" EXIT; exec 9>"$TRACE"
-                               BASH_XTRACEFD=9; PS4="+ \$(date +%s.%N) "
-                               set -x; . ./scripts/test-all.sh' scripts/test-all.sh
+  run_status=0
+  TRACE="$work/trace" bash -c 'exec 9>"$TRACE"; BASH_XTRACEFD=9; PS4="+ \$(date +%s.%N) "
+                               set -x; . ./scripts/test-all.sh' scripts/test-all.sh ||
+    run_status=$?
+  times >"$work/cpu"
+  exit "$run_status"
 ) >"$work/output" 2>&1 || status=$?
 end=$(date +%s.%N)
 kill "$sampler"
 
 echo
 echo "steps (wall-clock seconds):"
-# The command's own lines are traced one level down ("++"); the EXIT trap's `times` ends them.
-grep -E '^(\+\+ [0-9.]+ [^ ]|\+ [0-9.]+ times$)' "$work/trace" | grep -vE ' (set|cd|dirname) ' |
-  awk -v end="$end" '$3 == "times" { end = $2; next }
-                     { t[++n] = $2; $1 = ""; $2 = ""; step[n] = substr($0, 3) }
+# The command's own lines are traced one level down ("++"); work it starts in the background
+# shows in the step that waits for it.
+grep -E '^\+\+ [0-9.]+ [^ ]' "$work/trace" | grep -vE "^\+\+ [0-9.]+ ((set|cd|dirname|trap|cat|'\[') |[a-z_]+=)" |
+  awk -v end="$end" '{ t[++n] = $2; $1 = ""; $2 = ""; step[n] = substr($0, 3) }
     END { for (i = 1; i <= n; ++i) {
             d = (i < n ? t[i + 1] : end) - t[i]; total += d
             printf "  %7.1f  %s\n", d, step[i] }

@@ -2,27 +2,40 @@
 # Installs the Debian packages the project builds and tests with. Safe to run again: it installs
 # only what is missing and says nothing when everything is there. Needs root (or sudo).
 #
-#   scripts/setup.sh [build|test]
+#   scripts/setup.sh [build|test-build|test-tools|test]
 #
-# `build`: what configuring and building the default preset needs (the main job); `test` (the
-# default): that and what the test preset and the QEMU/OVMF check need besides.
+# `build`: what configuring and building the default preset needs (the main job); `test-build`:
+# that and what building the test preset needs besides; `test-tools`: the programs only the tests
+# run (QEMU, OVMF, UEFIExtract, the browser); `test` (the default): all of them.
 set -euo pipefail
 
-packages=(
+build_packages=(
   clang lld llvm cmake ninja-build g++
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev
   libunicorn-dev libcapstone-dev pkg-config liblzma-dev
 )
+test_build_packages=(libclang-rt-14-dev)
+test_tool_packages=(qemu-system-x86 ovmf mtools uefitool-cli)
 # The HTML log's browser test; without them it skips, so failing to install them is no error.
+browser_packages=(chromium chromium-driver python3-selenium)
+packages=()
 optional=()
 case ${1:-test} in
-build) ;;
-test)
-  packages+=(libclang-rt-14-dev qemu-system-x86 ovmf mtools uefitool-cli)
-  optional+=(chromium chromium-driver python3-selenium)
+build) packages=("${build_packages[@]}") ;;
+test-build) packages=("${build_packages[@]}" "${test_build_packages[@]}") ;;
+test-tools)
+  packages=("${test_tool_packages[@]}")
+  optional=("${browser_packages[@]}")
   ;;
-*) echo "setup: unknown package set '$1' (build or test)" >&2; exit 4 ;;
+test)
+  packages=("${build_packages[@]}" "${test_build_packages[@]}" "${test_tool_packages[@]}")
+  optional=("${browser_packages[@]}")
+  ;;
+*)
+  echo "setup: unknown package set '$1' (build, test-build, test-tools or test)" >&2
+  exit 4
+  ;;
 esac
 
 # The packages of a list that are not installed yet.
