@@ -12,6 +12,64 @@ set(BOARDFW_FIRMWARE_FLAGS -std=c++20 -ffreestanding -fno-exceptions -fno-rtti
     -g -gcodeview -Wall -Wextra -Werror)
 # (no stack probes: nothing provides __chkstk in firmware)
 
+# The compiler's target flags for a firmware architecture, in <out>.
+function(boardfw_firmware_target_flags arch out)
+  if(arch STREQUAL "X64")
+    set(${out} --target=x86_64-unknown-windows -mno-red-zone PARENT_SCOPE)
+  elseif(arch STREQUAL "IA32")
+    set(${out} --target=i686-unknown-windows PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "firmware images: ARCH must be X64 or IA32, not '${arch}'")
+  endif()
+endfunction()
+
+# boardfw_firmware_objects(<out> OBJECT_DIR <dir> ARCH <X64|IA32> SOURCES <files...>
+#                          [FLAGS <include and define flags...>] [DEPENDS <files...>])
+# Adds a compile command per source; <out> lists the objects in the order of the sources.
+function(boardfw_firmware_objects out)
+  cmake_parse_arguments(ARG "" "OBJECT_DIR;ARCH" "SOURCES;FLAGS;DEPENDS" ${ARGN})
+  boardfw_firmware_target_flags(${ARG_ARCH} target_flags)
+  set(objects)
+  foreach(source ${ARG_SOURCES})
+    get_filename_component(source ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    # Objects mirror the source tree so that equal file names in two folders do not collide.
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
+    string(REPLACE "../" "__/" relative ${relative})
+    set(object ${ARG_OBJECT_DIR}/${relative}.obj)
+    add_custom_command(
+      OUTPUT ${object}
+      COMMAND ${BOARDFW_FIRMWARE_CLANG} ${target_flags} ${BOARDFW_FIRMWARE_FLAGS} ${ARG_FLAGS}
+              -MD -MF ${object}.d -c ${source} -o ${object}
+      DEPENDS ${source} ${ARG_DEPENDS}
+      DEPFILE ${object}.d
+      COMMENT "Compiling ${relative} for ${ARG_ARCH} firmware"
+      COMMAND_EXPAND_LISTS VERBATIM)
+    list(APPEND objects ${object})
+  endforeach()
+  set(${out} ${objects} PARENT_SCOPE)
+endfunction()
+
+function(boardfw_include_flags out)
+  set(flags)
+  foreach(dir ${ARGN})
+    list(APPEND flags -I${dir})
+  endforeach()
+  set(${out} ${flags} PARENT_SCOPE)
+endfunction()
+
+# add_firmware_base(<X64|IA32>)
+# The base layer's objects for one architecture (target FirmwareBase<arch>), compiled once and
+# linked into every image of that architecture: they see only the shared include folders, never a
+# module's folder or definitions, so each image's copy would be the same object.
+function(add_firmware_base arch)
+  boardfw_include_flags(include_flags ${BOARDFW_INCLUDE_DIRS})
+  boardfw_firmware_objects(objects OBJECT_DIR ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/FirmwareBase${arch}.dir
+                           ARCH ${arch} FLAGS ${include_flags}
+                           SOURCES ${BOARDFW_BASE_LIBRARY_SOURCES} ${BOARDFW_BASE_NATIVE_SOURCES})
+  add_custom_target(FirmwareBase${arch} DEPENDS ${objects})
+  set_property(GLOBAL PROPERTY BOARDFW_FIRMWARE_BASE_OBJECTS_${arch} ${objects})
+endfunction()
+
 # add_firmware_image(<name> ARCH <X64|IA32> ALIGN <bytes> ENTRY_GLUE <Dxe|Pei>
 #                    ENTRY_POINT <function> SOURCES <files...> [DEFINITIONS <defs...>]
 #                    [INCLUDE_DIRS <dirs...>] [OUTPUT_NAME <file stem>] [APPLICATION]
@@ -29,10 +87,8 @@ function(add_firmware_image name)
     endif()
   endforeach()
   if(ARG_ARCH STREQUAL "X64")
-    set(target_flags --target=x86_64-unknown-windows -mno-red-zone)
     set(machine x64)
   elseif(ARG_ARCH STREQUAL "IA32")
-    set(target_flags --target=i686-unknown-windows)
     set(machine x86)
   else()
     message(FATAL_ERROR "add_firmware_image(${name}): ARCH must be X64 or IA32")
@@ -47,34 +103,20 @@ function(add_firmware_image name)
   endif()
 
   boardfw_entry_glue(${ARG_ENTRY_GLUE} glue)
-  set(include_flags)
-  foreach(dir ${BOARDFW_INCLUDE_DIRS} ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_INCLUDE_DIRS})
-    list(APPEND include_flags -I${dir})
-  endforeach()
+  boardfw_include_flags(include_flags ${BOARDFW_INCLUDE_DIRS} ${CMAKE_CURRENT_SOURCE_DIR}
+                        ${ARG_INCLUDE_DIRS})
   set(define_flags -DMODULE_ENTRY_POINT=${ARG_ENTRY_POINT})
   foreach(def ${ARG_DEFINITIONS})
     list(APPEND define_flags -D${def})
   endforeach()
 
   set(object_dir ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${name}Image.dir)
-  set(objects)
-  foreach(source ${ARG_SOURCES} ${BOARDFW_BASE_LIBRARY_SOURCES} ${BOARDFW_BASE_NATIVE_SOURCES}
-                 ${glue})
-    get_filename_component(source ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-    # Objects mirror the source tree so that equal file names in two folders do not collide.
-    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
-    string(REPLACE "../" "__/" relative ${relative})
-    set(object ${object_dir}/${relative}.obj)
-    add_custom_command(
-      OUTPUT ${object}
-      COMMAND ${BOARDFW_FIRMWARE_CLANG} ${target_flags} ${BOARDFW_FIRMWARE_FLAGS} ${include_flags}
-              ${define_flags} -MD -MF ${object}.d -c ${source} -o ${object}
-      DEPENDS ${source} ${ARG_DEPENDS}
-      DEPFILE ${object}.d
-      COMMENT "Compiling ${relative} for ${ARG_OUTPUT_NAME}.efi"
-      COMMAND_EXPAND_LISTS VERBATIM)
-    list(APPEND objects ${object})
-  endforeach()
+  set(compile OBJECT_DIR ${object_dir} ARCH ${ARG_ARCH} FLAGS ${include_flags} ${define_flags}
+              DEPENDS ${ARG_DEPENDS})
+  boardfw_firmware_objects(module_objects ${compile} SOURCES ${ARG_SOURCES})
+  boardfw_firmware_objects(glue_object ${compile} SOURCES ${glue})
+  get_property(base_objects GLOBAL PROPERTY BOARDFW_FIRMWARE_BASE_OBJECTS_${ARG_ARCH})
+  set(objects ${module_objects} ${base_objects} ${glue_object})
 
   # /driver only silences lld-link's warning about /align below the page size; it sets no header
   # bit. /WX keeps every other link warning fatal. A fixed timestamp keeps the image reproducible.
@@ -97,6 +139,7 @@ function(add_firmware_image name)
     COMMENT "Linking images/${ARG_OUTPUT_NAME}.efi"
     COMMAND_EXPAND_LISTS VERBATIM)
   add_custom_target(${name}Image ALL DEPENDS ${image})
+  add_dependencies(${name}Image FirmwareBase${ARG_ARCH})
   # What a variant build of the same module needs to match.
   set_target_properties(${name}Image PROPERTIES BOARDFW_IMAGE ${image} BOARDFW_IMAGE_ARCH ${ARG_ARCH}
                         BOARDFW_IMAGE_ALIGN ${ARG_ALIGN})
