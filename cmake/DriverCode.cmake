@@ -13,6 +13,7 @@ set(BOARDFW_SIMULATOR_LIBRARIES boardsim_core boardsim_sweep boardsim_fuzz_targe
 function(boardfw_driver_code)
   foreach(target ${ARGN})
     target_compile_options(${target} PRIVATE ${BOARDFW_DRIVER_CODE_FLAGS})
+    set_target_properties(${target} PROPERTIES BOARDFW_DRIVER_CODE TRUE)
   endforeach()
 endfunction()
 
