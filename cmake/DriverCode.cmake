@@ -6,8 +6,8 @@
 set(BOARDFW_DRIVER_CODE_FLAGS "" CACHE STRING
     "Compile options for the code of the tests and tools (not the simulator)")
 set(BOARDFW_SIMULATOR_LIBRARIES boardsim_core boardsim_sweep boardsim_fuzz_targets)
-# What boardsim_core itself links from this project.
-set(BOARDFW_SIMULATOR_BASE_LIBRARIES boardsim_board peimage)
+# What every one of them links from this project.
+set(BOARDFW_SIMULATOR_BASE_LIBRARIES boardsim_core boardsim_board peimage)
 
 # boardfw_driver_code(<target>...)
 function(boardfw_driver_code)
@@ -40,7 +40,7 @@ function(boardfw_simulator_first target)
   get_target_property(libraries ${target} LINK_LIBRARIES)
   set(archives)
   foreach(library ${BOARDFW_SIMULATOR_LIBRARIES})
-    if(library IN_LIST libraries)
+    if(library IN_LIST libraries AND NOT library IN_LIST BOARDFW_SIMULATOR_BASE_LIBRARIES)
       list(APPEND archives $<TARGET_FILE:${library}>)
     endif()
   endforeach()
