@@ -1,8 +1,8 @@
 # Code that checks or packages the modules rather than simulating them: the tests, the image and
-# firmware-file tools, the benchmark driver. A build may compile it with other flags than the
-# simulator: the test preset compiles it unoptimised, which takes a third of the time -O2 does
-# under the sanitizers, with the same sanitizers and warnings. The simulator itself stays
-# optimised; see boardfw_simulator_first for tests linked with it.
+# firmware-file tools, the boardsim tool's command line, the benchmark driver. A build may compile
+# it with other flags than the simulator: the test preset compiles it unoptimised, which takes a
+# third of the time -O2 does under the sanitizers, with the same sanitizers and warnings. The
+# simulator itself stays optimised; see boardfw_simulator_first for code linked with it.
 set(BOARDFW_DRIVER_CODE_FLAGS "" CACHE STRING
     "Compile options for the code of the tests and tools (not the simulator)")
 set(BOARDFW_SIMULATOR_LIBRARIES boardsim_core boardsim_sweep boardsim_fuzz_targets)

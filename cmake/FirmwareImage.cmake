@@ -12,23 +12,17 @@ set(BOARDFW_FIRMWARE_FLAGS -std=c++20 -ffreestanding -fno-exceptions -fno-rtti
     -g -gcodeview -Wall -Wextra -Werror)
 # (no stack probes: nothing provides __chkstk in firmware)
 
-# The compiler's target flags for a firmware architecture, in <out>.
-function(boardfw_firmware_target_flags arch out)
-  if(arch STREQUAL "X64")
-    set(${out} --target=x86_64-unknown-windows -mno-red-zone PARENT_SCOPE)
-  elseif(arch STREQUAL "IA32")
-    set(${out} --target=i686-unknown-windows PARENT_SCOPE)
-  else()
-    message(FATAL_ERROR "firmware images: ARCH must be X64 or IA32, not '${arch}'")
-  endif()
-endfunction()
+# Per architecture: the compiler's target and lld-link's machine.
+set(BOARDFW_FIRMWARE_TARGET_X64 --target=x86_64-unknown-windows -mno-red-zone)
+set(BOARDFW_FIRMWARE_MACHINE_X64 x64)
+set(BOARDFW_FIRMWARE_TARGET_IA32 --target=i686-unknown-windows)
+set(BOARDFW_FIRMWARE_MACHINE_IA32 x86)
 
 # boardfw_firmware_objects(<out> OBJECT_DIR <dir> ARCH <X64|IA32> SOURCES <files...>
 #                          [FLAGS <include and define flags...>] [DEPENDS <files...>])
 # Adds a compile command per source; <out> lists the objects in the order of the sources.
 function(boardfw_firmware_objects out)
   cmake_parse_arguments(ARG "" "OBJECT_DIR;ARCH" "SOURCES;FLAGS;DEPENDS" ${ARGN})
-  boardfw_firmware_target_flags(${ARG_ARCH} target_flags)
   set(objects)
   foreach(source ${ARG_SOURCES})
     get_filename_component(source ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
@@ -38,7 +32,8 @@ function(boardfw_firmware_objects out)
     set(object ${ARG_OBJECT_DIR}/${relative}.obj)
     add_custom_command(
       OUTPUT ${object}
-      COMMAND ${BOARDFW_FIRMWARE_CLANG} ${target_flags} ${BOARDFW_FIRMWARE_FLAGS} ${ARG_FLAGS}
+      COMMAND ${BOARDFW_FIRMWARE_CLANG} ${BOARDFW_FIRMWARE_TARGET_${ARG_ARCH}}
+              ${BOARDFW_FIRMWARE_FLAGS} ${ARG_FLAGS}
               -MD -MF ${object}.d -c ${source} -o ${object}
       DEPENDS ${source} ${ARG_DEPENDS}
       DEPFILE ${object}.d
@@ -49,6 +44,7 @@ function(boardfw_firmware_objects out)
   set(${out} ${objects} PARENT_SCOPE)
 endfunction()
 
+# boardfw_include_flags(<out> <folders...>): the compiler's -I flags for <folders>.
 function(boardfw_include_flags out)
   set(flags)
   foreach(dir ${ARGN})
@@ -63,8 +59,8 @@ endfunction()
 # module's folder or definitions, so each image's copy would be the same object.
 function(add_firmware_base arch)
   boardfw_include_flags(include_flags ${BOARDFW_INCLUDE_DIRS})
-  boardfw_firmware_objects(objects OBJECT_DIR ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/FirmwareBase${arch}.dir
-                           ARCH ${arch} FLAGS ${include_flags}
+  set(object_dir ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/FirmwareBase${arch}.dir)
+  boardfw_firmware_objects(objects OBJECT_DIR ${object_dir} ARCH ${arch} FLAGS ${include_flags}
                            SOURCES ${BOARDFW_BASE_LIBRARY_SOURCES} ${BOARDFW_BASE_NATIVE_SOURCES})
   add_custom_target(FirmwareBase${arch} DEPENDS ${objects})
   set_property(GLOBAL PROPERTY BOARDFW_FIRMWARE_BASE_OBJECTS_${arch} ${objects})
@@ -86,11 +82,7 @@ function(add_firmware_image name)
       message(FATAL_ERROR "add_firmware_image(${name}): ${required} is required")
     endif()
   endforeach()
-  if(ARG_ARCH STREQUAL "X64")
-    set(machine x64)
-  elseif(ARG_ARCH STREQUAL "IA32")
-    set(machine x86)
-  else()
+  if(NOT DEFINED BOARDFW_FIRMWARE_MACHINE_${ARG_ARCH})
     message(FATAL_ERROR "add_firmware_image(${name}): ARCH must be X64 or IA32")
   endif()
   if(NOT ARG_OUTPUT_NAME)
@@ -132,7 +124,8 @@ function(add_firmware_image name)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/images
     COMMAND ${BOARDFW_LLD_LINK} /nologo /WX /nodefaultlib /subsystem:${subsystem}
             /entry:_ModuleEntryPoint /dll /driver /align:${ARG_ALIGN} /filealign:32 /opt:ref
-            /opt:icf /timestamp:0 /machine:${machine} /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
+            /opt:icf /timestamp:0 /machine:${BOARDFW_FIRMWARE_MACHINE_${ARG_ARCH}}
+            /implib:${object_dir}/${ARG_OUTPUT_NAME}.lib
             /map:${map} /debug /pdb:${pdb} /pdbaltpath:${ARG_OUTPUT_NAME}.pdb /out:${image}
             ${objects}
     DEPENDS ${objects}
